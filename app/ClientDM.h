@@ -1,0 +1,15 @@
+// The data module DM1: the program's non-visual components, alive from before the main window
+// until the end of the run. Creating it loads the local engine library.
+#pragma once
+
+#include "core/Component.h"
+
+namespace tavrik {
+
+class TDM1 : public TComponent {
+ public:
+  // Raises EMarvekDllError when the local engine library cannot be loaded.
+  explicit TDM1(TComponent* owner = nullptr);
+};
+
+}  // namespace tavrik

@@ -1,0 +1,18 @@
+// The program entry of Tavrik.
+#include <QApplication>
+#include <clocale>
+
+#include "app/Program.h"
+#include "app/QtPorts.h"
+#include "platform/FormatSettings.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Tavrik");
+  std::setlocale(LC_ALL, "");
+  tavrik::platform::LoadFormatSettingsFromLocale();
+  // Separators come from FormatSettings; the C library keeps reading and writing "." numbers.
+  std::setlocale(LC_NUMERIC, "C");
+  tavrik::BindQtPorts();
+  return tavrik::RunProgram();
+}

@@ -1,0 +1,15 @@
+// Where the running program lives, and names derived from it.
+#pragma once
+
+#include <string>
+
+namespace tavrik::platform {
+
+// The full path of the running executable ("" when it cannot be read).
+std::string ExecutablePath();
+// The folder of the executable, without a trailing separator.
+std::string ExecutableDir();
+// `path` with its file name replaced by `name` (the whole of `name` when `path` has no folder).
+std::string ChangeFileName(const std::string& path, const std::string& name);
+
+}  // namespace tavrik::platform

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/Program.h"
+#include "platform/DynLib.h"
+#include "platform/Paths.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempDir.h"
+
+namespace tavrik {
+namespace {
+
+using platform::TModalResult;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::SetLibrarySearchDirs({platform::ExecutableDir()}); }
+
+  TTavrikFrm& Start() {
+    program = StartProgram(ini);
+    EXPECT_NE(program, nullptr);
+    return *program->TavrikFrm;
+  }
+
+  std::vector<bool> VisibleTabs(TTavrikFrm& f) {
+    std::vector<bool> v;
+    for (int i = 0; i < f.PageControl1->count(); ++i) v.push_back(f.PageControl1->isTabVisible(i));
+    return v;
+  }
+
+  testing::TempDir dir;
+  std::string ini = dir.File("Client.ini");
+  testing::ScriptedDialogs dialogs;
+  std::unique_ptr<TProgram> program;
+};
+
+// First, while the engine library is not yet loaded in this process.
+TEST_F(MainWindowTest, MissingEngineLibraryEndsBeforeAnyWindow) {
+  testing::TempDir empty;
+  platform::SetLibrarySearchDirs({empty.Path()});
+  EXPECT_EQ(StartProgram(ini), nullptr);
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Unable to load required Marvek DLL: MDE61.DLL"});
+  EXPECT_EQ(dialogs.message_types, std::vector<platform::TMsgDlgType>{platform::TMsgDlgType::mtError});
+  EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+}
+
+TEST_F(MainWindowTest, StartsWithDefaultsWithoutSettingsFile) {
+  TTavrikFrm& f = Start();
+  EXPECT_EQ(f.windowTitle(), "Tavrik");
+  EXPECT_EQ(f.HostEdt->text(), "localhost");
+  EXPECT_EQ(f.UserIdEdt->text(), "");
+  EXPECT_EQ(f.PaswoordEdt->text(), "");
+  EXPECT_TRUE(f.ZipCB->isChecked());
+  EXPECT_EQ(f.BronBestandEdt->text(), "c:\\quorvale\\quorvale.mdb");
+  EXPECT_FALSE(std::filesystem::exists(ini));  // reading creates nothing
+}
+
+TEST_F(MainWindowTest, OnlyTheSettingsPageAndTheStatusBarAfterStartUp) {
+  std::ofstream(ini) << "[SERVER]\nHost=db7\n[CLIENT]\nUserID=clerk1\nPassword=pw\nLastFile=/tmp/x.mdb\n";
+  TTavrikFrm& f = Start();
+  f.PageControl1->setCurrentIndex(2);
+  f.FormCreate();  // whatever page was active before, the settings page is shown
+  EXPECT_EQ(VisibleTabs(f), (std::vector<bool>{true, false, false, false, false}));
+  EXPECT_EQ(f.PageControl1->currentIndex(), 0);
+  EXPECT_EQ(f.PageControl1->tabText(0), "Instellingen");
+  EXPECT_FALSE(LoggedIn);
+  EXPECT_EQ(Permissions, "");
+  std::vector<std::string> panels;
+  for (int i = 0; i < 5; ++i) panels.push_back(f.StatusText(i));
+  EXPECT_EQ(panels, (std::vector<std::string>{"db7", "Disconnected", "Status", "", "Not loged in"}));
+  EXPECT_EQ(f.UserIdEdt->text(), "clerk1");
+  EXPECT_EQ(f.PaswoordEdt->text(), "pw");
+  EXPECT_EQ(f.BronBestandEdt->text(), "/tmp/x.mdb");
+  EXPECT_NE(f.findChild<QLineEdit*>("HostEdt"), nullptr);  // controls are found by their names
+  EXPECT_NE(f.findChild<QPushButton*>("StartBtn"), nullptr);
+}
+
+TEST_F(MainWindowTest, CompressionSetting) {
+  std::ofstream(ini) << "[SERVER]\nCompression=0\n";
+  EXPECT_FALSE(Start().ZipCB->isChecked());
+  std::ofstream(ini) << "[SERVER]\nCompression=abc\n";
+  EXPECT_TRUE(Start().ZipCB->isChecked());
+}
+
+TEST_F(MainWindowTest, CancelOnQuitKeepsTheWindowAndWritesNothing) {
+  TTavrikFrm& f = Start();
+  f.show();
+  dialogs.AnswerConfirm(TModalResult::mrCancel);
+  EXPECT_FALSE(f.close());
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_EQ(dialogs.confirmations, std::vector<std::string>{"Programma afsluiten."});
+  EXPECT_FALSE(std::filesystem::exists(ini));
+}
+
+TEST_F(MainWindowTest, CancelOnSaveClosesWithoutTouchingTheFile) {
+  std::string original = "[SERVER]\r\nHost=old\r\n";
+  std::ofstream(ini, std::ios::binary) << original;
+  auto stamp = std::filesystem::last_write_time(ini);
+  TTavrikFrm& f = Start();
+  f.show();
+  f.HostEdt->setText("changed");
+  dialogs.AnswerConfirm(TModalResult::mrOk);
+  dialogs.AnswerConfirm(TModalResult::mrCancel);
+  EXPECT_TRUE(f.close());
+  EXPECT_EQ(dialogs.confirmations, (std::vector<std::string>{"Programma afsluiten.", "Instellingen bewaren."}));
+  EXPECT_EQ(ReadAll(ini), original);
+  EXPECT_EQ(std::filesystem::last_write_time(ini), stamp);
+}
+
+TEST_F(MainWindowTest, SavingWritesTheFiveKeysInOrder) {
+  TTavrikFrm& f = Start();
+  f.show();
+  f.HostEdt->setText("server7");
+  f.ZipCB->setChecked(false);
+  f.BronBestandEdt->setText("/data/a.mdb");
+  f.UserIdEdt->setText(" clerk1 ");
+  f.PaswoordEdt->setText("geheim");
+  dialogs.AnswerConfirm(TModalResult::mrOk);
+  dialogs.AnswerConfirm(TModalResult::mrOk);
+  EXPECT_TRUE(f.close());
+  EXPECT_EQ(ReadAll(ini),
+            "[SERVER]\r\nHost=server7\r\nCompression=0\r\n\r\n"
+            "[CLIENT]\r\nLastFile=/data/a.mdb\r\nUserID= clerk1 \r\nPassword=geheim\r\n");
+  EXPECT_EQ(std::filesystem::status(ini).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST_F(MainWindowTest, UnwritableSettingsKeepTheWindowOpen) {
+  ini = dir.File("gone/Client.ini");
+  TTavrikFrm& f = Start();
+  f.show();
+  dialogs.AnswerConfirm(TModalResult::mrOk);
+  dialogs.AnswerConfirm(TModalResult::mrOk);
+  EXPECT_FALSE(f.close());
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Unable to write to " + ini});
+}
+
+TEST_F(MainWindowTest, BrowseButtonPutsTheChosenNameIntoTheEdit) {
+  TTavrikFrm& f = Start();
+  f.BronBestandEdt->setText("/first.mdb");
+  dialogs.AnswerOpenFile(std::nullopt);  // Cancel
+  QTest::mouseClick(f.BladerBtn, Qt::LeftButton);
+  EXPECT_EQ(f.BronBestandEdt->text(), "/first.mdb");
+  dialogs.AnswerOpenFile("/chosen/file.zip");
+  QTest::mouseClick(f.BladerBtn, Qt::LeftButton);
+  EXPECT_EQ(f.BronBestandEdt->text(), "/chosen/file.zip");
+  EXPECT_EQ(dialogs.opened_with, (std::vector<std::string>{"/first.mdb", "/first.mdb"}));
+}
+
+}  // namespace
+}  // namespace tavrik
