@@ -1,0 +1,139 @@
+// TMarvekConnection: construction, activation, login and logout, error reports.
+#include "net/MvConn.h"
+
+#include "core/StrUtils.h"
+#include "net/MvConnCodec.h"
+#include "net/MvScramble.h"
+#include "platform/VolumeId.h"
+
+namespace tavrik {
+
+namespace {
+constexpr const char* kLoginCode = "0464";
+constexpr const char* kLogoutCode = "0465";
+
+// Sent in every login record and never changed.
+constexpr const char* kLoginText = "";
+constexpr const char* kLoginProfile = "Default";
+constexpr int kLoginLevel = 6;
+constexpr int kLoginFlags = 0;
+}  // namespace
+
+TMarvekConnection::TMarvekConnection(TComponent* owner) : TMvSockClient(owner), poll_timer_(platform::MakeTimer()) {
+  SetHost("127.0.0.1");
+  SetPort(8121);
+  SetTimeOut(120000);
+  poll_timer_->SetInterval(1000);
+  poll_timer_->SetOnTimer([this] { PollServer(); });
+}
+
+TMarvekConnection::~TMarvekConnection() {
+  try {
+    SetActive(false);
+  } catch (...) {
+    // Going away: a failing logout cannot be reported to anyone.
+  }
+  poll_timer_->SetEnabled(false);
+  poll_timer_->SetOnTimer(nullptr);
+}
+
+void TMarvekConnection::SetTimeOut(int milliseconds) {
+  time_out_ = milliseconds < 0 ? 0 : milliseconds;
+  // A frame once begun must not stall the client for longer than a whole reply may.
+  SetIoTimeLimit(time_out_);
+}
+
+void TMarvekConnection::Disconnect() {
+  // The server forgets the login and its work areas with the socket.
+  logged_in_ = false;
+  work_area_ = 0;
+  TMvSockClient::Disconnect();
+}
+
+void TMarvekConnection::PollTimerOn() {
+  if (poll_ && Active()) poll_timer_->SetEnabled(true);
+}
+
+void TMarvekConnection::ReportError(const std::string& command, const std::string& msg) {
+  if (OnError) {
+    OnError(this, command, msg);
+    return;
+  }
+  throw Exception("[" + command + "]" + msg);
+}
+
+void TMarvekConnection::SetActive(bool value) {
+  if (value == Active()) return;
+  if (!value) {
+    PollTimerOff();
+    try {
+      if (logged_in_) Logout();
+    } catch (...) {
+      Disconnect();
+      throw;
+    }
+    Disconnect();
+    return;
+  }
+  const bool storing = IsLoading() || IsDesigning();
+  bool accepted = true;
+  try {
+    Connect();
+    if (!User().empty()) accepted = Login();
+  } catch (const std::exception&) {
+    Disconnect();
+    ReportError("MarvekConnection.SetActive", "No Marvek Database Server found at " + Host());
+    return;
+  }
+  if (!accepted) {
+    Disconnect();
+    ReportError("MarvekConnection.SetActive",
+                storing ? "Login not accepted" : "Login not accepted. Maximum user count may have been exceeded");
+    return;
+  }
+  if (!storing) PollTimerOn();
+}
+
+// Login record, 1,788 characters with the values used here:
+//   OFFSET SIZE CONTENT
+//   0      255  Password, blank-padded (a longer value is sent whole, moving what follows)
+//   255    255  User (upper case), padded
+//   510    255  machine identifier, unsigned decimal, padded
+//   765    255  login text (empty), padded
+//   1020   255  "Default", padded
+//   1275   1    "6"
+//   1276   1    compression wanted: "N"
+//   1277   1    "0"
+//   1278   255  ServerName, padded
+//   1533   255  GroupName, padded
+std::string TMarvekConnection::LoginRecord() const {
+  using mvcodec::Pad;
+  return Pad(Password(), 255) + Pad(User(), 255) + Pad(std::to_string(platform::VolumeSerialNumber()), 255) +
+         Pad(kLoginText, 255) + Pad(kLoginProfile, 255) + std::to_string(kLoginLevel) + mvcodec::YN(compression_) +
+         std::to_string(kLoginFlags) + Pad(server_name_, 255) + Pad(group_name_, 255);
+}
+
+bool TMarvekConnection::Login() {
+  logged_in_ = false;
+  if (!Active()) return false;
+  std::string reply = ClientXmit(kLoginCode, Scramble(LoginRecord()), true);
+  if (!reply.empty() && reply[0] == 'Y') {
+    logged_in_ = true;
+    if (OnLogin) OnLogin(this, true, "");
+  } else {
+    Logout();
+    if (OnLogin) OnLogin(this, false, Trim(reply.size() > 1 ? std::string_view(reply).substr(1) : ""));
+  }
+  return logged_in_;
+}
+
+void TMarvekConnection::Logout() {
+  // The flag drops before the request: should the reply never come, the failure handling
+  // deactivates the connection, and that must not log out the same login a second time.
+  logged_in_ = false;
+  if (Active()) ClientXmit(kLogoutCode, mvcodec::Pad(User(), 10), true);
+  if (OnLogout) OnLogout(this);
+  logged_in_ = false;
+}
+
+}  // namespace tavrik

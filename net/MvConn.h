@@ -1,0 +1,292 @@
+// TMarvekConnection: the logged-in connection with a Marvek database server. It logs in when made
+// active, offers the request/reply routines every server command is built on, handles the
+// server's unsolicited notices, and sends the work-area commands of the tables.
+//
+// Ownership: the connection owns its poll timer and its incoming and outgoing streams. The
+// stream returned by ClientStreamReceive, ClientStreamSendReceive, GetStructure is the incoming
+// stream itself: valid until the next command. Events are called on the caller's thread.
+//
+// Failures: every command traps its errors and hands them to ReportError, which calls OnError
+// when assigned (the command then returns its empty value: 0, false, empty text, no stream) and
+// otherwise raises Exception("[" + command + "]" + message).
+//
+// Command files: MvConn.cpp (state, login, errors), MvConnXmit.cpp (request/reply routines),
+// MvConnUse.cpp (opening tables), MvConnCommands.cpp (cursor and field commands),
+// MvConnRecords.cpp (records, blobs, structure, batch reads), MvConnSettings.cpp (settings).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Streams.h"
+#include "net/MvWin.h"
+#include "platform/Timer.h"
+
+namespace tavrik {
+
+using TSocketConnectionLoginEvent = std::function<void(TComponent* sender, bool login_accepted, const std::string& msg)>;
+using TSocketConnectionLogoutEvent = std::function<void(TComponent* sender)>;
+using TSocketConnectionErrorEvent =
+    std::function<void(TComponent* sender, const std::string& command, const std::string& msg)>;
+using TSocketConnectionServerMsgEvent = std::function<void(TComponent* sender, const std::string& msg)>;
+using TSocketConnectionServerStreamEvent = std::function<void(TComponent* sender, TMemoryStream& stream)>;
+
+// What Use sends (each field in its place of the open record, see MvConnUse.cpp).
+struct TMvUseParams {
+  std::string DatabaseName;  // server-side database alias
+  std::string TableName;     // file name without directory
+  int OpenMode = 0;          // 2 exclusive, 1 read-only, 0 shared
+  int TableType = 3;         // table driver code
+  std::string Password;      // table password
+  bool TurboRead = false;
+  std::string IndexName;
+  uint16_t Epoch = 1980;
+  uint16_t DateFormat = 0;
+  uint16_t MemoBlockSize = 0;
+  bool Deleted = false;
+  bool Century = true;
+  bool SoftSeek = false;
+  bool Exact = false;
+  bool OEMTranslate = false;
+  bool ApplyEnvironment = false;  // the server applies Epoch .. Exact
+  int CommitLevel = 1;
+};
+
+// One index order of an opened table.
+struct TMvIndexEntry {
+  std::string Name;
+  std::string Fields;
+  std::string Source;
+  std::string Expression;  // used only when IsExpression
+  bool Primary = false;
+  bool Unique = false;
+  bool Descending = false;
+  bool CaseInsensitive = false;
+  bool IsExpression = false;
+  bool NonMaintained = false;
+};
+
+// The table description of a Use reply.
+struct TMvTableInfo {
+  uint16_t WorkArea = 0;
+  int32_t RecCount = 0;
+  int32_t FieldCount = 0;
+  int32_t RecordSize = 0;
+  bool Encrypted = false;
+  std::string IndexCondition;  // of the active order, trimmed
+  int32_t IndexOrder = 0;      // the active order
+  std::vector<TMvIndexEntry> Indexes;
+  int32_t ErrorCode = 0;  // 0 success; above 0 the table must fail with ErrorMessage
+  std::string ErrorMessage;
+};
+
+// What TraverseTable asks for.
+struct TMvTraverseRequest {
+  bool GoTop = false;         // a move to the first record is pending
+  bool GoBottom = false;      // a move to the last record is pending
+  int EofAction = 1;          // end-of-file action of the dataset
+  int Direction = 0;          // 0 current, 1 next, 2 prior
+  int PreviousDirection = 0;  // direction of the previous fetch
+  int32_t FetchCount = 50;    // records wanted at most
+  int32_t RecNo = 0;          // current record number
+};
+
+// One record of a TraverseTable reply.
+struct TMvFetchSlot {
+  int Result = 0;  // 0 record delivered, 1 beginning of table, 2 end of table
+  int32_t RecNo = 0;
+  int32_t Position = 0;  // the second position value the dataset keeps with the record
+  std::string Record;    // exactly the record size
+};
+
+// Decodes a Use reply; raises Exception("Invalid Use reply") when it is short or its lengths
+// disagree.
+TMvTableInfo DecodeUseReply(std::string_view reply);
+
+class TMarvekConnection : public TMvSockClient {
+ public:
+  static constexpr const char* kVersion = "MarvekConnection 6.1.0.8";
+
+  explicit TMarvekConnection(TComponent* owner = nullptr);
+  ~TMarvekConnection() override;
+
+  // --- properties ---
+  void SetActive(bool value);
+  const std::string& ServerName() const { return server_name_; }
+  void SetServerName(std::string name) { server_name_ = std::move(name); }
+  const std::string& GroupName() const { return group_name_; }
+  void SetGroupName(std::string name) { group_name_ = std::move(name); }
+  // Longest wait for each reply frame in milliseconds; 0 waits without limit.
+  int TimeOut() const { return time_out_; }
+  void SetTimeOut(int milliseconds);
+  std::string Version() const { return kVersion; }
+  void SetVersion(const std::string&) {}  // accepted and ignored
+  // The pause after a shutdown notice before the socket is closed (milliseconds).
+  int ShutdownWait() const { return shutdown_wait_; }
+  void SetShutdownWait(int milliseconds) { shutdown_wait_ = milliseconds; }
+  bool LoggedIn() const { return logged_in_; }
+  uint16_t CurrentWorkArea() const { return work_area_; }
+  // Set by tables and queries to their DatabaseName before the commands that need it.
+  const std::string& DatabaseAlias() const { return database_alias_; }
+  void SetDatabaseAlias(std::string alias) { database_alias_ = std::move(alias); }
+  const std::string& SqlDirectory() const { return sql_directory_; }
+  void SetSqlDirectory(std::string directory) { sql_directory_ = std::move(directory); }
+  // The 1000 ms poll timer (a ManualTimer unless a timer factory is bound).
+  platform::Timer& PollTimer() { return *poll_timer_; }
+  TMemoryStream& InStream() { return in_stream_; }
+  TMemoryStream& OutStream() { return out_stream_; }
+
+  TSocketConnectionLoginEvent OnLogin;
+  TSocketConnectionLogoutEvent OnLogout;
+  TSocketConnectionErrorEvent OnError;
+  TSocketConnectionServerMsgEvent OnServerMessage;
+  TSocketConnectionServerStreamEvent OnServerStream;
+
+  void Disconnect() override;
+
+  // --- login and the request/reply routines ---
+  bool Login();
+  void Logout();
+  std::string ClientXmit(const std::string& code, const std::string& payload, bool wait);
+  TMemoryStream* ClientStreamReceive(const std::string& code, const std::string& payload);
+  TMemoryStream* ClientStreamSendReceive(const std::string& code);
+  // Reads frames until a reply arrives: its payload length (0 none), or -1 after a shutdown
+  // notice. With `peek`, returns at once when nothing is waiting and after one notice.
+  int64_t FillReadStream(bool peek);
+  void ReportError(const std::string& command, const std::string& msg);
+  void PollServer() { FillReadStream(true); }
+
+  // --- opening tables ---
+  int Use(const TMvUseParams& params, TMvTableInfo& info);
+  int UseEx(const std::string& file, const std::string& alias, int open_mode, int table_type, int commit_level);
+  std::string Alias(uint16_t work_area);
+  int WorkArea(const std::string& alias);
+  int Select(uint16_t work_area);
+  void Close();
+
+  // --- cursor ---
+  int AppendBlank();
+  bool Bof();
+  bool Eof();
+  bool Found();
+  int Go(int32_t record);
+  void GoBottom();
+  void GoTop();
+  void Skip(int32_t count);
+  int RecNo();
+  int RecCount();
+  int Count();
+  bool Seek(const std::string& key);
+  void Delete();
+  bool Deleted();
+  void Commit();
+  bool Rlock(int32_t record);
+  void Unlock(int32_t record);
+  void OrderPosSet(double position);
+
+  // --- fields and expressions ---
+  int FieldDecimals(const std::string& field);
+  std::string FieldName(uint16_t number);
+  int FieldOffset(const std::string& field);
+  std::string FieldType(const std::string& field);
+  int FieldWidth(const std::string& field);
+  std::string GetDateString(const std::string& field);
+  double GetDouble(const std::string& field);
+  int GetInteger(const std::string& field);
+  std::string GetTrimString(const std::string& field);
+  std::string GetMemo(const std::string& field, uint16_t line_width);
+  int GetBlobLength(const std::string& field);
+  bool EvalLogical(const std::string& expression);
+  double EvalNumeric(const std::string& expression);
+  std::string EvalString(const std::string& expression);
+  int EvalTest(const std::string& expression);
+  std::string DBFilter();
+  int QueryRowCount(const std::string& condition, int32_t& record_count);
+  int QueryRecCount();
+  int QueryTest(const std::string& condition);
+
+  // --- indexes and scopes ---
+  void CloseIndexes();
+  std::string IndexCondition();
+  std::string IndexKey();
+  std::string IndexKeyField();
+  std::string IndexName(int16_t number);
+  int IndexOpen(const std::string& index_file);
+  int IndexOrd();
+  int IndexType();
+  int SetOrder(int16_t order);
+  int TagArea(const std::string& tag);
+  std::string TagName(int16_t number);
+  std::string GetScope(int16_t which);
+  bool SetScope(const std::string& low, const std::string& high);
+  bool IsEncrypted(int16_t what);
+
+  // --- records, blobs, structure ---
+  // Reads the current record: the first `record_size` bytes of the reply into `buffer`.
+  // Returns `record_size`, or 0 on failure (a reply shorter than the record is one).
+  int GetRecord(void* buffer, int record_size);
+  void PutRecord(const void* buffer, int record_size);
+  // Copies the blob into `buffer`; returns its length. A blob longer than `size` is a failure.
+  int GetBlob(const std::string& field, void* buffer, int size);
+  int PutBlob(const std::string& field, const void* data, int length);
+  // The value bytes come from `value` as the type code says (no error trap of its own).
+  void Replace(const std::string& field, int type_code, const void* value);
+  // The field list: five CR LF separated lines per field (name, type, width, decimals, offset).
+  TMemoryStream* GetStructure();
+  // Fills slots[0..count-1] (growing `slots` when needed) and `count`; returns the fetch result
+  // of the last entry (0 if none).
+  int TraverseTable(const TMvTraverseRequest& request, int record_size, std::vector<TMvFetchSlot>& slots,
+                    int& count);
+  void MemDealloc() {}            // nothing to release on the server
+  void SetStringType(int) {}      // the server keeps one string type
+
+  // --- settings ---
+  void SetCentury(bool on);
+  void SetDateFormat(uint16_t code);
+  void SetDeleted(bool on);
+  int SetEpoch(uint16_t year);
+  void SetExact(bool on);
+  void SetLockTimeOut(int16_t seconds);
+  int SetMemoBlockSize(uint16_t size);
+  void SetPassword(const std::string& password);  // the table password, not the login's
+  void SetSoftSeek(bool on);
+  void SetTranslate(bool on);
+  void SetTurboRead(bool on);
+  int SysProp(uint16_t code, int32_t value);
+  // The server's version text (command "0618"); Version() is the component's own.
+  std::string ServerVersion();
+
+ private:
+  std::string LoginRecord() const;
+  void PollTimerOff() { poll_timer_->SetEnabled(false); }
+  void PollTimerOn();
+  // Runs `body` in the command's error trap: a failure reports ("MarvekConnection." + op, op)
+  // and gives `empty`.
+  template <class T, class F>
+  T Trap(const char* op, T empty, F&& body);
+  template <class F>
+  void TrapVoid(const char* op, F&& body);
+  // Runs `body`, turning any failure into `empty` without a report.
+  template <class T, class F>
+  T Quiet(T empty, F&& body);
+
+  std::unique_ptr<platform::Timer> poll_timer_;
+  bool poll_ = true;
+  bool compression_ = false;  // never set; announced as "N" at login
+  bool logged_in_ = false;
+  uint16_t work_area_ = 0;
+  int time_out_ = 120000;
+  int shutdown_wait_ = 5000;
+  std::string server_name_;
+  std::string group_name_;
+  std::string database_alias_;
+  std::string sql_directory_;
+  TMemoryStream in_stream_;
+  TMemoryStream out_stream_;
+  std::string reply_;  // the text of the last ClientXmit reply, as long as it comes
+};
+
+}  // namespace tavrik
