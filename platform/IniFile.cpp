@@ -119,6 +119,24 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
   return ReadInteger(section, key, fallback ? 1 : 0) != 0;
 }
 
+std::vector<std::string> TIniFile::ReadSection(const std::string& section) const {
+  std::vector<std::string> keys;
+  bool in_section = false;
+  for (const auto& line : LoadLines()) {
+    if (auto s = SectionOf(line)) {
+      in_section = SameText(*s, section);
+      continue;
+    }
+    if (!in_section) continue;
+    auto kv = KeyValueOf(line);
+    if (!kv) continue;
+    bool seen = false;
+    for (const auto& k : keys) seen = seen || SameText(k, kv->first);
+    if (!seen) keys.push_back(kv->first);
+  }
+  return keys;
+}
+
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
   std::vector<std::string> lines = LoadLines();
   std::string entry = key + "=" + value;

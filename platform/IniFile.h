@@ -31,6 +31,9 @@ class TIniFile {
   int ReadInteger(const std::string& section, const std::string& key, int fallback) const;
   // Read as an integer; any value but 0 is true, and a value that is not a number is `fallback`.
   bool ReadBool(const std::string& section, const std::string& key, bool fallback) const;
+  // The key names of a section in file order, each once (as the first of equal keys is the one
+  // read); empty when the section or the file is missing.
+  std::vector<std::string> ReadSection(const std::string& section) const;
 
   // Raise EIniFileException "Unable to write to <file>" when the file cannot be written.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);

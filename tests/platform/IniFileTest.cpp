@@ -64,6 +64,25 @@ TEST_F(IniFileTest, BooleansAreIntegersAndNonNumbersGiveTheDefault) {
   }
 }
 
+TEST_F(IniFileTest, SectionKeysInFileOrderOnceEach) {
+  WriteAll(path,
+           "[Accounts]\n"
+           "; a comment=not a key\n"
+           "PORTAL=qz7rmw\n"
+           "clerk1 = x\n"
+           "[OTHER]\n"
+           "Stray=1\n"
+           "[ACCOUNTS]\n"
+           "portal=again\n"
+           "=no key\n"
+           "Guest=\n");
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadSection("accounts"), (std::vector<std::string>{"PORTAL", "clerk1", "Guest"}));
+  EXPECT_EQ(ini.ReadSection("Other"), (std::vector<std::string>{"Stray"}));
+  EXPECT_TRUE(ini.ReadSection("NOPE").empty());
+  EXPECT_TRUE(TIniFile(dir.File("absent.ini")).ReadSection("Accounts").empty());
+}
+
 TEST_F(IniFileTest, ValuesAreCutAt2047Characters) {
   WriteAll(path, "[S]\nK=" + std::string(3000, 'v') + "\n");
   EXPECT_EQ(TIniFile(path).ReadString("S", "K", "").size(), 2047u);
