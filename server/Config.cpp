@@ -1,0 +1,104 @@
+#include "server/Config.h"
+
+#include <arpa/inet.h>
+#include <unistd.h>
+
+#include "core/StrUtils.h"
+#include "platform/IniFile.h"
+
+namespace tavrik::server {
+
+void TNameMap::Set(std::string_view name, std::string value) { map_[UpperCase(name)] = std::move(value); }
+
+std::optional<std::string> TNameMap::Find(std::string_view name) const {
+  auto it = map_.find(UpperCase(name));
+  if (it == map_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<uint64_t> ParseSize(std::string_view text) {
+  std::string t = Trim(text);
+  if (t.empty()) return std::nullopt;
+  uint64_t shift = 0;
+  switch (t.back()) {
+    case 'k': case 'K': shift = 10; break;
+    case 'm': case 'M': shift = 20; break;
+    case 'g': case 'G': shift = 30; break;
+    default: break;
+  }
+  if (shift) t.pop_back();
+  if (t.empty() || t.size() > 13) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > (1ull << 40) >> shift) return std::nullopt;
+  return value << shift;
+}
+
+void TServerConfig::Check() const {
+  in_addr probe{};
+  if (!SameText(address, "localhost") && ::inet_pton(AF_INET, address.c_str(), &probe) != 1)
+    throw EServerConfig("Address: not an IPv4 address: " + address);
+  if (max_users < 1) throw EServerConfig("MaxUsers: must be at least 1");
+  if (max_clients < 1) throw EServerConfig("MaxClients: must be at least 1");
+  if (max_payload < 1024) throw EServerConfig("MaxPayload: must be at least 1K");
+  if (max_upload < 510 || max_upload > kMaxUploadLimit)
+    throw EServerConfig("MaxUpload: must lie between 510 bytes and 2G");
+  if (idle_timeout.count() < 1) throw EServerConfig("IdleTimeout: must be at least 1 second");
+}
+
+namespace {
+
+uint64_t ReadSize(const TIniFile& ini, const char* key, uint64_t fallback) {
+  std::string text = ini.ReadString("SERVER", key, "");
+  if (Trim(text).empty()) return fallback;
+  auto size = ParseSize(text);
+  if (!size) throw EServerConfig(std::string(key) + ": not a size: " + text);
+  return *size;
+}
+
+int ReadNumber(const TIniFile& ini, const char* key, int fallback, int low, int high) {
+  std::string text = ini.ReadString("SERVER", key, "");
+  if (Trim(text).empty()) return fallback;
+  auto n = TryStrToInt(text);
+  if (!n || *n < low || *n > high)
+    throw EServerConfig(std::string(key) + ": not a number from " + std::to_string(low) + " to " +
+                        std::to_string(high) + ": " + text);
+  return *n;
+}
+
+TNameMap ReadNames(const TIniFile& ini, const char* section) {
+  TNameMap names;
+  for (const auto& key : ini.ReadSection(section)) names.Set(key, ini.ReadString(section, key, ""));
+  return names;
+}
+
+}  // namespace
+
+TServerConfig LoadServerConfig(const std::string& ini_path) {
+  if (::access(ini_path.c_str(), R_OK) != 0) throw EServerConfig("Cannot read configuration " + ini_path);
+  TIniFile ini(ini_path);
+  TServerConfig c;
+  try {
+    c.address = Trim(ini.ReadString("SERVER", "Address", c.address));
+    c.port = static_cast<uint16_t>(ReadNumber(ini, "Port", c.port, 0, 65535));
+    c.max_users = ReadNumber(ini, "MaxUsers", c.max_users, 1, 100000);
+    c.max_clients = ReadNumber(ini, "MaxClients", c.max_clients, 1, 100000);
+    c.max_payload = ReadSize(ini, "MaxPayload", c.max_payload);
+    c.max_upload = ReadSize(ini, "MaxUpload", c.max_upload);
+    c.idle_timeout = std::chrono::seconds(ReadNumber(ini, "IdleTimeout", 300, 1, 86400));
+    c.log_file = Trim(ini.ReadString("SERVER", "LogFile", ""));
+    c.verbose = ini.ReadBool("SERVER", "Verbose", false);
+    c.accounts = ReadNames(ini, "ACCOUNTS");
+    c.file_areas = ReadNames(ini, "FILES");
+    c.aliases = ReadNames(ini, "ALIASES");
+    c.Check();
+  } catch (const EServerConfig& e) {
+    throw EServerConfig(ini_path + ": " + e.Message());
+  }
+  return c;
+}
+
+}  // namespace tavrik::server

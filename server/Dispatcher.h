@@ -1,0 +1,94 @@
+// The command table of the server: each four-digit request code maps to a handler, and the
+// session looks the code up for every frame. Each command family registers its own rows
+// (RegisterLoginCommands, RegisterFileCommands, and so on), so new families drop in without
+// touching the session.
+//
+// A handler receives the session's state and the request and returns the reply payload, which
+// the session frames with the reply code "0001". A handler that cannot serve a request raises
+// (ERefused for a refusal, any Exception for a failure): the session logs the message, drops
+// what is left of the payload, and answers with an empty payload, which every client command
+// decodes as its failure (no text, false, no number, no stream).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <typeindex>
+
+#include "core/Exception.h"
+#include "server/FrameReader.h"
+#include "server/UserSlots.h"
+
+namespace tavrik::server {
+
+// The reply code of every reply frame; never one of the notice codes "0300".."0303".
+constexpr const char* kReplyCode = "0001";
+
+// The request cannot be served; the message goes to the log, the client gets the failure reply.
+TAVRIK_EXCEPTION(ERefused, Exception);
+
+// What the server keeps for one client connection, for as long as the connection lasts.
+// Only the session's own thread touches it.
+class TSessionState {
+ public:
+  uint64_t id = 0;
+  std::string peer;  // "127.0.0.1:54321"
+
+  // The login, from the login record; `ticket` holds a MaxUsers slot while logged in.
+  std::unique_ptr<TUserSlots::TTicket> ticket;
+  std::string user, machine_id, server_name, group_name;
+  bool LoggedIn() const { return ticket != nullptr; }
+
+  // Per-session state of a command family (the work areas of the open tables, say), made on
+  // first use and destroyed with the session: `state.Extension<TWorkAreas>()`.
+  template <class T>
+  T& Extension() {
+    auto& slot = extensions_[std::type_index(typeid(T))];
+    if (!slot) slot = std::make_shared<T>();
+    return *static_cast<T*>(slot.get());
+  }
+
+ private:
+  std::map<std::type_index, std::shared_ptr<void>> extensions_;
+};
+
+struct TRequest {
+  std::string code;
+  uint64_t length = 0;          // payload bytes the header declared
+  std::string payload;          // buffered commands: the whole payload
+  TPayloadReader* body = nullptr;  // streamed commands: the payload, still on the wire
+};
+
+using TCommandHandler = std::function<std::string(TSessionState& session, TRequest& request)>;
+
+struct TCommand {
+  std::string code;  // four decimal digits
+  std::string name;  // for the log: "FileExists"
+  TCommandHandler handler;
+  bool needs_login = true;
+  // A streamed handler reads the payload itself from `request.body` (and need not read all of
+  // it: the session drops the rest); otherwise the session reads it into `request.payload`.
+  bool streamed = false;
+  uint64_t max_payload = 0;  // longest payload; 0 = the server's MaxPayload
+};
+
+TAVRIK_EXCEPTION(EDispatcher, Exception);
+
+class TDispatcher {
+ public:
+  // Raises EDispatcher for a code that is not four digits or is taken already.
+  void Add(TCommand command);
+  const TCommand* Find(std::string_view code) const;
+
+  // Commands the client sends without awaiting a reply (SetLockTimeOut, SetPassword,
+  // SetTranslate): answering them would hand the next command a reply that is not its own.
+  static bool IsNoReplyCode(std::string_view code);
+
+ private:
+  std::map<std::string, TCommand, std::less<>> commands_;
+};
+
+}  // namespace tavrik::server

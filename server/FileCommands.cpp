@@ -1,0 +1,120 @@
+#include "server/FileCommands.h"
+
+#include "core/StrUtils.h"
+
+namespace tavrik::server {
+
+namespace {
+
+// Padding is blanks only: a NUL or other control byte at the end stays and makes the name bad.
+std::string_view StripBlanks(std::string_view field) {
+  size_t end = field.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view() : field.substr(0, end + 1);
+}
+
+struct TTarget {
+  std::string area_name;
+  std::string name;
+};
+
+TTarget SplitFields(std::string_view fields) {
+  return {std::string(StripBlanks(fields.substr(0, kFileNameField))),
+          std::string(StripBlanks(fields.substr(kFileNameField, kFileNameField)))};
+}
+
+// A name that is not plain is the client's mistake: a refusal, not a failure of the server.
+void CheckName(const std::string& name) {
+  try {
+    CheckPlainName(name);
+  } catch (const EBadFileName& e) {
+    throw ERefused(e.Message());
+  }
+}
+
+class TFileCommands {
+ public:
+  explicit TFileCommands(TServerContext& context) : context_(context) {}
+
+  std::string Exists(TSessionState&, TRequest& request) {
+    TTarget t = Fixed(request);
+    return Open(t.area_name).Exists(t.name) ? "Y" : "N";
+  }
+
+  std::string Delete(TSessionState& session, TRequest& request) {
+    TTarget t = Fixed(request);
+    bool deleted = Open(t.area_name).Delete(t.name);
+    if (deleted) context_.log.Line("#" + std::to_string(session.id) + " deleted " + t.area_name + "/" + t.name);
+    return deleted ? "Y" : "N";
+  }
+
+  std::string Length(TSessionState&, TRequest& request) {
+    TTarget t = Fixed(request);
+    auto length = Open(t.area_name).Length(t.name);
+    if (!length) throw ERefused("no such file");
+    if (*length > 0x7FFFFFFFu) throw ERefused("length " + std::to_string(*length) + " does not fit the reply");
+    return IntToHex(static_cast<int64_t>(*length), 8);
+  }
+
+  std::string Send(TSessionState& session, TRequest& request) {
+    TPayloadReader& body = *request.body;
+    std::string fields(kFileFields, ' ');
+    body.ReadExact(fields.data(), fields.size());
+    TTarget t = SplitFields(fields);
+    CheckName(t.name);
+    TFileArea area = Open(t.area_name);
+    uint64_t size = body.Remaining();
+    auto upload = area.BeginUpload(t.name, *context_.upload_io);
+    try {
+      std::string block(256 * 1024, '\0');
+      while (body.Remaining() > 0) {
+        size_t n = body.Read(block.data(), block.size());
+        upload->Write(block.data(), n);
+      }
+      upload->Commit();
+    } catch (const EClientGone&) {
+      context_.log.Line("#" + std::to_string(session.id) + " upload of " + t.area_name + "/" + t.name +
+                        " abandoned after " + std::to_string(size - body.Remaining()) + " of " +
+                        std::to_string(size) + " bytes");
+      throw;
+    }
+    context_.log.Line("#" + std::to_string(session.id) + " stored " + t.area_name + "/" + t.name + ", " +
+                      std::to_string(size) + " bytes");
+    return "Y";
+  }
+
+ private:
+  static TTarget Fixed(const TRequest& request) {
+    if (request.payload.size() != kFileFields)
+      throw ERefused("request of " + std::to_string(request.payload.size()) + " bytes, not " +
+                     std::to_string(kFileFields));
+    TTarget t = SplitFields(request.payload);
+    CheckName(t.name);
+    return t;
+  }
+
+  TFileArea Open(const std::string& area_name) const {
+    auto folder = context_.config.file_areas.Find(area_name);
+    if (!folder) throw ERefused("unknown file area \"" + area_name + "\"");
+    return TFileArea(*folder);
+  }
+
+  TServerContext& context_;
+};
+
+}  // namespace
+
+void RegisterFileCommands(TDispatcher& dispatcher, TServerContext& context) {
+  auto commands = std::make_shared<TFileCommands>(context);
+  auto bind = [commands](std::string (TFileCommands::*member)(TSessionState&, TRequest&)) {
+    return [commands, member](TSessionState& s, TRequest& r) { return ((*commands).*member)(s, r); };
+  };
+  dispatcher.Add({"0054", "FileExists", bind(&TFileCommands::Exists)});
+  dispatcher.Add({"0055", "DeleteFile", bind(&TFileCommands::Delete)});
+  dispatcher.Add({"0038", "FileLength", bind(&TFileCommands::Length)});
+  TCommand send{"0037", "FileSend", bind(&TFileCommands::Send)};
+  send.streamed = true;
+  send.max_payload = context.config.max_upload;
+  dispatcher.Add(std::move(send));
+}
+
+}  // namespace tavrik::server

@@ -1,0 +1,50 @@
+#include "server/LoginRecord.h"
+
+namespace tavrik::server {
+
+namespace {
+
+std::string Field(std::string_view record, size_t index) {
+  std::string_view f = record.substr(index * kLoginField, kLoginField);
+  size_t end = f.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string() : std::string(f.substr(0, end + 1));
+}
+
+size_t CountDigits(std::string_view s) {
+  size_t n = 0;
+  while (n < s.size() && s[n] >= '0' && s[n] <= '9') ++n;
+  return n;
+}
+
+}  // namespace
+
+TLoginRecord ParseLoginRecord(std::string_view record) {
+  constexpr size_t kHead = 5 * kLoginField, kTail = 2 * kLoginField;
+  if (record.size() < kLoginRecordSize)
+    throw ELoginRecord("login record of " + std::to_string(record.size()) + " bytes, at least " +
+                       std::to_string(kLoginRecordSize) + " expected");
+  std::string_view middle = record.substr(kHead, record.size() - kHead - kTail);
+
+  size_t first = CountDigits(middle);
+  if (first == 0 || first > 9) throw ELoginRecord("login record without its first number");
+  if (first == middle.size() || (middle[first] != 'Y' && middle[first] != 'N')) throw ELoginRecord("login record without its Y/N field");
+  std::string_view level = middle.substr(first + 1);
+  if (level.empty() || level.size() > 9 || CountDigits(level) != level.size())
+    throw ELoginRecord("login record without its second number");
+
+  TLoginRecord r;
+  r.password = Field(record, 0);
+  r.user = Field(record, 1);
+  r.machine_id = Field(record, 2);
+  r.login_text = Field(record, 3);
+  r.database = Field(record, 4);
+  r.version = std::string(middle.substr(0, first));
+  r.compression = middle[first] == 'Y';
+  r.level = std::string(level);
+  std::string_view tail = record.substr(record.size() - kTail);
+  r.server_name = Field(tail, 0);
+  r.group_name = Field(tail, 1);
+  return r;
+}
+
+}  // namespace tavrik::server

@@ -1,0 +1,84 @@
+// The stand-in Marvek database server: the listener, one thread per client connection (at most
+// MaxClients), the command table, and the notices an administrator sends to every client.
+//
+// Lifetime: Start binds and begins accepting; Shutdown (or destruction) sends "0302" to every
+// client, waits a moment for them to leave, closes what remains and joins every thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "server/Dispatcher.h"
+#include "server/Listener.h"
+#include "server/ServerContext.h"
+#include "server/Session.h"
+
+namespace tavrik::server {
+
+// Every command family the server answers, on `context` (which must outlive the dispatcher).
+TDispatcher MakeDispatcher(TServerContext& context);
+
+class TServer {
+ public:
+  // Raises EServerConfig when the settings are out of range. `log` must outlive the server.
+  TServer(TServerConfig config, TServerLog& log);
+  ~TServer();
+  TServer(const TServer&) = delete;
+  TServer& operator=(const TServer&) = delete;
+
+  // Raises EListener when the address cannot be bound.
+  void Start();
+  uint16_t Port() const;
+  std::string Address() const;
+
+  // Notices to every connected client; each returns how many received it.
+  int BroadcastMessage(std::string_view text);
+  int BroadcastProgress(int32_t min, int32_t max, int32_t position);
+  // "0302" to every client, then the end; idempotent, from any thread but a session's own.
+  void Shutdown();
+  // True once Shutdown has finished; waits at most `timeout`.
+  bool WaitStopped(std::chrono::milliseconds timeout);
+
+  std::vector<std::string> DescribeClients();
+  TServerContext& Context() { return context_; }  // tests replace the upload I/O here
+
+  // The pause Shutdown grants clients to read the notice and leave.
+  static constexpr std::chrono::milliseconds kShutdownGrace{1000};
+
+ private:
+  struct TSlot {
+    std::shared_ptr<TSession> session;
+    std::thread thread;
+    std::atomic<bool> done{false};
+  };
+
+  void AcceptLoop();
+  void ReapFinished();
+  std::vector<std::shared_ptr<TSession>> Sessions();
+
+  TServerContext context_;
+  TDispatcher dispatcher_;
+  std::unique_ptr<TListener> listener_;
+  std::thread accept_thread_;
+  std::atomic<bool> stopping_{false};
+  uint64_t next_id_ = 1;
+
+  std::mutex slots_mutex_;
+  std::condition_variable slots_changed_;
+  std::list<std::unique_ptr<TSlot>> slots_;
+
+  std::mutex shutdown_mutex_;
+  std::condition_variable stopped_changed_;
+  bool shutdown_started_ = false;
+  bool stopped_ = false;
+};
+
+}  // namespace tavrik::server
