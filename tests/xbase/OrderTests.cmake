@@ -1,0 +1,5 @@
+# Tests of the expression language, the index files and the orders.
+tavrik_test(xbase_order_tests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/ExprTest.cpp
+  LIBS tavrik_xbase GTest::gtest_main)
