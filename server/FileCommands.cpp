@@ -63,7 +63,8 @@ class TFileCommands {
     CheckName(t.name);
     TFileArea area = Open(t.area_name);
     uint64_t size = body.Remaining();
-    auto upload = area.BeginUpload(t.name, *context_.upload_io);
+    std::shared_ptr<TUploadIo> io = context_.upload_io;
+    auto upload = area.BeginUpload(t.name, *io);
     try {
       std::string block(256 * 1024, '\0');
       while (body.Remaining() > 0) {

@@ -1,6 +1,7 @@
 #include "server/Listener.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -37,15 +38,22 @@ TListener::TListener(const std::string& address, uint16_t port)
   socklen_t len = sizeof addr;
   if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) fail("");
   port_ = ntohs(addr.sin_port);
+  if (::pipe2(wake_, O_CLOEXEC) != 0) fail("");
 }
 
 TListener::~TListener() {
-  if (fd_ >= 0) ::close(fd_);
+  for (int fd : {fd_, wake_[0], wake_[1]})
+    if (fd >= 0) ::close(fd);
+}
+
+void TListener::Interrupt() {
+  char byte = 1;
+  (void)!::write(wake_[1], &byte, 1);
 }
 
 int TListener::Accept(std::chrono::milliseconds timeout) {
-  pollfd p{fd_, POLLIN, 0};
-  if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return -1;
+  pollfd p[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+  if (::poll(p, 2, static_cast<int>(timeout.count())) <= 0 || p[1].revents) return -1;
   int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) {
     // Out of descriptors or memory the connection stays queued and poll reports it at once

@@ -23,11 +23,15 @@ class TListener {
   const std::string& Address() const { return address_; }
   uint16_t Port() const { return port_; }  // the real one, also when 0 was asked for
 
-  // A connected socket (the caller owns it), or -1 when none arrived within `timeout`.
+  // A connected socket (the caller owns it), or -1 when none arrived within `timeout` or
+  // Interrupt was called.
   int Accept(std::chrono::milliseconds timeout);
+  // From any thread: the current and every later Accept returns -1 at once.
+  void Interrupt();
 
  private:
   int fd_ = -1;
+  int wake_[2] = {-1, -1};
   std::string address_;
   uint16_t port_ = 0;
 };

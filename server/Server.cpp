@@ -122,6 +122,7 @@ void TServer::Shutdown() {
     shutdown_started_ = true;
   }
   stopping_ = true;
+  if (listener_) listener_->Interrupt();
   if (accept_thread_.joinable()) accept_thread_.join();
   listener_.reset();
 

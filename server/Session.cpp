@@ -21,8 +21,10 @@ void TSession::Run() {
   } catch (const std::exception& e) {
     end = std::string("dropped after an internal error: ") + e.what();
   }
+  if (shutting_down_ && end == "closed by the client") end = "closed at shutdown";
   std::string who = state_.LoggedIn() ? " (" + Printable(state_.user, 40) + ")" : "";
   state_.ticket.reset();
+  channel_->Abort();  // the client sees the end now, not when the server next tidies up
   context_.log.Line(Tag() + end + who);
 }
 
