@@ -1,0 +1,118 @@
+// One open DBF table with its memo file, shared by every work area of the process that uses the
+// file (TTableRegistry hands it out). Records are read and written whole under the table's
+// reader/writer lock, so no thread sees half a record; appends and other header changes also
+// hold the header byte lock (LockRegion.h), so that two processes never lose an append or tear
+// the header. Every record written is reported to the registered TRecordObservers under the
+// write lock.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "xbase/DbfHeader.h"
+#include "xbase/ExprContext.h"
+#include "xbase/LockTable.h"
+#include "xbase/MemoFile.h"
+#include "xbase/RecordOrder.h"
+#include "xbase/TableFile.h"
+
+namespace tavrik::xbase {
+
+class TTable {
+ public:
+  // Opens and checks `path` and its memo file. With `exclusive`, no other process may have the
+  // file open (and none can open it afterwards); the record count then stays in memory and the
+  // header is written at Flush. Raises ETableError / ETableCorrupt.
+  TTable(const std::string& path, bool exclusive);
+  ~TTable();
+  TTable(const TTable&) = delete;
+  TTable& operator=(const TTable&) = delete;
+
+  const std::string& Path() const { return dbf_.Path(); }
+  uint8_t Version() const { return header_.version; }
+  TDbfFamily Family() const { return header_.Family(); }
+  TMemoKind MemoKind() const { return memo_kind_; }
+  bool Writable() const { return dbf_.Writable(); }
+  bool Exclusive() const { return exclusive_; }
+  bool Encrypted() const { return false; }  // encrypted tables are refused when opened
+
+  const std::vector<TFieldInfo>& Fields() const { return fields_; }
+  // The index of the field with this upper-case name, or -1.
+  int FieldIndex(std::string_view upper_name) const;
+  uint32_t RecordSize() const { return header_.record_length; }
+  // A record of blanks: not deleted, every field empty.
+  const std::string& BlankRecord() const { return blank_; }
+
+  // The record count as last seen.
+  uint32_t RecCount() const { return count_.load(); }
+  // The record count read again from the file (other processes may have appended).
+  uint32_t RefreshRecCount();
+
+  // Record `recno` as stored. Raises ETableError "Record <n> does not exist in <path>".
+  std::string ReadRecord(uint32_t recno);
+  // Stores `image` (RecordSize() bytes) as record `recno` and returns what was stored: memo
+  // references are kept as stored (memo contents change only through WriteMemo), the deletion
+  // flag must be a blank or "*". Refused when another owner holds the record's lock.
+  std::string WriteRecord(uint32_t recno, std::string_view image, TLockOwner owner);
+  // Reads record `recno`, lets `change` edit it and stores it, all under the write lock.
+  std::string UpdateRecord(uint32_t recno, TLockOwner owner, const std::function<void(std::string&)>& change);
+  // Adds a blank record, locked for `owner`, and returns its number.
+  uint32_t AppendBlank(TLockOwner owner);
+
+  // The memo of field `f` in `image` (empty for a blank reference).
+  TMemoData ReadMemo(std::string_view image, const TFieldInfo& f) const;
+  // Stores `data` as the memo of field `field_index` of record `recno` and returns the record as
+  // stored afterwards (an empty content leaves the field without a memo).
+  std::string WriteMemo(uint32_t recno, int field_index, const TMemoData& data, TLockOwner owner);
+
+  // Writes what is held in memory (the header of an exclusive table); with `sync`, also forces
+  // the table and memo files to disk.
+  void Flush(bool sync);
+  // Flushes and closes the files; raises the first error after closing them anyway.
+  void Close();
+
+  TLockTable& Locks() { return *locks_; }
+
+  void AddObserver(TRecordObserver* observer);
+  void RemoveObserver(TRecordObserver* observer);
+
+ private:
+  void OpenMemo(bool has_memo_fields);
+  void CheckWritable() const;
+  void CheckNotLockedByOther(uint32_t recno, TLockOwner owner) const;
+  uint32_t ReadCountFromFile() const;
+  void WriteCountToFile();
+  std::string ReadRecordLocked(uint32_t recno) const;
+  void StoreLocked(uint32_t recno, const std::string& old_image, const std::string& new_image);
+  int HeaderLockFd() const { return exclusive_ ? -1 : dbf_.Fd(); }
+
+  TTableFile dbf_;
+  bool exclusive_;
+  TDbfHeader header_;
+  std::vector<TFieldInfo> fields_;
+  std::string blank_;
+  TMemoKind memo_kind_ = TMemoKind::none;
+  std::unique_ptr<TMemoFile> memo_;
+  std::unique_ptr<TLockTable> locks_;
+
+  mutable std::shared_mutex rw_;  // records and the memo file
+  // Threads of this process share one open of the file and so one set of byte-range locks: a
+  // shared request on the header byte would turn another thread's exclusive one into a shared
+  // one. The header byte is therefore taken by one thread at a time.
+  std::mutex header_mutex_;
+  std::atomic<uint32_t> count_{0};
+  bool header_dirty_ = false;     // exclusive tables: the count in memory is not in the file yet
+  std::vector<TRecordObserver*> observers_;
+};
+
+// The memo file beside a table file: the table's name with the memo extension, in the letter
+// case of the table's own extension; the other case when only that exists.
+std::string MemoPathFor(const std::string& dbf_path, TMemoKind kind);
+
+}  // namespace tavrik::xbase
