@@ -47,11 +47,13 @@ void TMarvekConnection::Disconnect() {
   // The server forgets the login and its work areas with the socket.
   logged_in_ = false;
   work_area_ = 0;
+  PollTimerOff();  // nothing to poll without a socket
   TMvSockClient::Disconnect();
 }
 
 void TMarvekConnection::PollTimerOn() {
-  if (poll_ && Active()) poll_timer_->SetEnabled(true);
+  // A connection being loaded or designed never polls: its owner is not running yet.
+  if (poll_ && Active() && !IsLoading() && !IsDesigning()) poll_timer_->SetEnabled(true);
 }
 
 void TMarvekConnection::ReportError(const std::string& command, const std::string& msg) {

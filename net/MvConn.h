@@ -251,7 +251,9 @@ class TMarvekConnection : public TMvSockClient {
   void SetExact(bool on);
   void SetLockTimeOut(int16_t seconds);
   int SetMemoBlockSize(uint16_t size);
-  void SetPassword(const std::string& password);  // the table password, not the login's
+  // The SetPassword command ("0566"): the password of the current table. Named apart from
+  // SetPassword(), the login password of the connection, which it would otherwise hide.
+  void SetTablePassword(const std::string& password);
   void SetSoftSeek(bool on);
   void SetTranslate(bool on);
   void SetTurboRead(bool on);

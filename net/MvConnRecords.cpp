@@ -92,6 +92,7 @@ void TMarvekConnection::Replace(const std::string& field, int type_code, const v
     return;
   }
   if (text) size = std::strlen(static_cast<const char*>(value));
+  OutStreamReset reset(out_stream_);
   out_stream_.Clear();
   out_stream_.WriteString(Pad(field, 10) + Hex(type_code, 4));
   out_stream_.WriteBuffer(value, static_cast<int64_t>(size));

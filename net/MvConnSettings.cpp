@@ -36,7 +36,7 @@ void TMarvekConnection::SetLockTimeOut(int16_t seconds) {
   TrapVoid("SetLockTimeOut", [&] { ClientXmit("0577", Dec(seconds), false); });
 }
 
-void TMarvekConnection::SetPassword(const std::string& password) {
+void TMarvekConnection::SetTablePassword(const std::string& password) {
   TrapVoid("SetPassword", [&] { ClientXmit("0566", password, false); });
 }
 

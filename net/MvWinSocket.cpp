@@ -17,7 +17,7 @@ namespace {
 constexpr int64_t kWritePiece = 8192;
 }  // namespace
 
-TMvSockSocket::TMvSockSocket(TComponent* owner) : TMvSock(owner), buffer_(static_cast<size_t>(buffer_size_), '\0') {}
+TMvSockSocket::TMvSockSocket(TComponent* owner) : TMvSock(owner) { buffer_.assign(static_cast<size_t>(buffer_size_), '\0'); }
 
 void TMvSockSocket::SetBufferSize(int size) {
   // A step below one byte would leave the buffer no room to receive into.

@@ -1,0 +1,132 @@
+// mvsh: connects to a Marvek server, logs in when a user is given, runs the commands given as
+// arguments (one command per argument) or, without any, one per line of standard input, and
+// prints each result on its own line. Server notices print as lines beginning with "* ".
+// The poll timer is a manual one, fired once after every command, so notices that arrive while
+// the tool is between commands are printed before the next command runs.
+//
+// Exit status: 0 when every command ran; 1 when a command or the connection failed (its message
+// on standard error); 2 for a bad option or a command line that does not read.
+#include <getopt.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "core/StrUtils.h"
+#include "net/MvConn.h"
+#include "net/mvsh/Mvsh.h"
+#include "platform/Timer.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: mvsh [-H host] [-p port] [-u user] [-w password] [-t timeout-ms] [-s server-name] [-g group-name]\n"
+    "            [command ...]\n"
+    "Runs each command argument, or each line of standard input when none is given.\n";
+
+struct Options {
+  std::string host = "127.0.0.1";
+  int port = 8121;
+  std::string user;
+  std::string password;
+  int timeout = 120000;
+  std::string server_name;
+  std::string group_name;
+  std::vector<std::string> commands;
+};
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+  static const option kLong[] = {
+      {"host", required_argument, nullptr, 'H'},     {"port", required_argument, nullptr, 'p'},
+      {"user", required_argument, nullptr, 'u'},     {"password", required_argument, nullptr, 'w'},
+      {"timeout", required_argument, nullptr, 't'},  {"server-name", required_argument, nullptr, 's'},
+      {"group-name", required_argument, nullptr, 'g'}, {"help", no_argument, nullptr, 'h'},
+      {nullptr, 0, nullptr, 0}};
+  int c;
+  while ((c = getopt_long(argc, argv, "+H:p:u:w:t:s:g:h", kLong, nullptr)) != -1) {
+    switch (c) {
+      case 'H': o.host = optarg; break;
+      case 'u': o.user = optarg; break;
+      case 'w': o.password = optarg; break;
+      case 's': o.server_name = optarg; break;
+      case 'g': o.group_name = optarg; break;
+      case 'p':
+      case 't': {
+        auto v = tavrik::TryStrToInt(optarg);
+        if (!v || *v < 0) {
+          std::cerr << "mvsh: not a number: " << optarg << "\n";
+          return false;
+        }
+        (c == 'p' ? o.port : o.timeout) = *v;
+        break;
+      }
+      default: return false;
+    }
+  }
+  for (int i = optind; i < argc; ++i) o.commands.emplace_back(argv[i]);
+  return true;
+}
+
+// Fires the manual poll timer once, so that waiting notices are read and printed.
+void Poll(tavrik::TMarvekConnection& connection) {
+  if (auto* timer = dynamic_cast<tavrik::platform::ManualTimer*>(&connection.PollTimer())) timer->Fire();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!ParseOptions(argc, argv, o)) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  tavrik::TMarvekConnection connection;
+  connection.SetHost(o.host);
+  connection.SetPort(o.port);
+  connection.SetUser(o.user);
+  connection.SetPassword(o.password);
+  connection.SetTimeOut(o.timeout);
+  connection.SetServerName(o.server_name);
+  connection.SetGroupName(o.group_name);
+  connection.OnServerMessage = [](tavrik::TComponent*, const std::string& msg) { std::cout << "* " << msg << std::endl; };
+  connection.OnLogin = [](tavrik::TComponent*, bool accepted, const std::string& msg) {
+    if (!accepted && !msg.empty()) std::cerr << "mvsh: login refused: " << msg << "\n";
+  };
+
+  tavrik::mvsh::Interpreter shell(connection);
+  auto next = [&, i = size_t{0}](std::string& line) mutable {
+    if (!o.commands.empty()) {
+      if (i >= o.commands.size()) return false;
+      line = o.commands[i++];
+      return true;
+    }
+    return static_cast<bool>(std::getline(std::cin, line));
+  };
+
+  int status = 0;
+  try {
+    connection.SetActive(true);
+    std::string line;
+    while (next(line)) {
+      std::string trimmed = tavrik::Trim(line);
+      if (trimmed.empty() || trimmed[0] == '#') continue;
+      std::cout << shell.Execute(line) << std::endl;
+      Poll(connection);
+    }
+    connection.SetActive(false);
+  } catch (const tavrik::mvsh::EMvshUsage& e) {
+    std::cerr << "mvsh: " << e.Message() << "\n";
+    status = 2;
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n";
+    status = 1;
+  }
+  if (status != 0) {
+    try {
+      connection.SetActive(false);
+    } catch (const std::exception& e) {
+      std::cerr << e.what() << "\n";
+    }
+  }
+  return status;
+}

@@ -1,0 +1,74 @@
+// A Marvek server for tests that follows a script: it listens on 127.0.0.1 on an ephemeral port,
+// and on its own thread checks the exact frames a client sends and answers with scripted bytes.
+// Every wait is bounded; a step that fails ends the script and is reported by Finish().
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tavrik::testing {
+
+struct ReceivedFrame {
+  std::string code;
+  std::string payload;
+};
+
+class ScriptedServer {
+ public:
+  ScriptedServer();
+  ~ScriptedServer();
+  ScriptedServer(const ScriptedServer&) = delete;
+  ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+  int Port() const { return port_; }
+
+  // Steps, run in order once Start() is called. The script begins by accepting a client.
+  ScriptedServer& Accept();
+  // One request frame with this code and exactly this payload.
+  ScriptedServer& Expect(const std::string& code, const std::string& payload);
+  // One request frame with this code and any payload (kept for Received()).
+  ScriptedServer& ExpectCode(const std::string& code);
+  ScriptedServer& ExpectRaw(const std::string& bytes);
+  // A reply frame: 20-character reply header, then the payload.
+  ScriptedServer& Reply(const std::string& code, const std::string& payload);
+  ScriptedServer& SendRaw(const std::string& bytes);
+  ScriptedServer& Hangup();
+  // Reads and keeps request frames, answering none, until the client hangs up.
+  ScriptedServer& DrainUntilClosed();
+
+  void Start();
+  // Waits for the script to end; empty when every step passed, else what went wrong.
+  std::string Finish();
+  // Every request frame received so far.
+  std::vector<ReceivedFrame> Received();
+
+  // A scripted login: "0464" with any payload, answered `answer`.
+  ScriptedServer& Login(const std::string& answer = "Y") { return ExpectCode("0464").Reply("0464", answer); }
+  // A scripted logout of `user` (padded to 10), answered "Y".
+  ScriptedServer& Logout(const std::string& user);
+
+ private:
+  using Step = std::function<std::string()>;  // empty when the step passed
+  void Run();
+  std::string AcceptClient();
+  bool WaitReadable(int fd, int milliseconds);
+  std::string ReadExact(size_t count, std::string& out);
+  std::string ReadFrame(ReceivedFrame& frame);
+  std::string SendAll(const std::string& bytes);
+  void CloseClient();
+
+  int listener_ = -1;
+  int client_ = -1;
+  int stop_pipe_[2] = {-1, -1};
+  int port_ = 0;
+  std::vector<Step> steps_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::vector<ReceivedFrame> received_;
+  std::string failure_;
+};
+
+}  // namespace tavrik::testing
