@@ -13,3 +13,13 @@ target_sources(tavrik_xbase PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ExprParser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ExprValue.cpp
 )
+target_sources(tavrik_xbase PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/IndexFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IndexFormat.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IndexPager.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IndexStorage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IndexTag.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IndexTree.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Order.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/OrderList.cpp
+)

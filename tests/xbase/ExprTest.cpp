@@ -366,7 +366,7 @@ TEST(Expr, EvaluationErrorsAreOrdinaryErrors) {
 TEST(Expr, ShortRecordImageIsAnErrorNotAnOverread) {
   TMemTable t = MakeTable();
   TExpression e("CITY", t);
-  TImageContext shortImage(t, std::string_view(" Smith"), 1);
+  TImageContext shortImage(t.Settings(), std::string_view(" Smith"), 1);
   try {
     e.Evaluate(shortImage);
     FAIL() << "no error";

@@ -1,5 +1,6 @@
 // A table held in memory for the expression and order tests: a field list, record images and
-// the engine settings, seen through TExprContext with one record current.
+// the engine settings, seen through TExprContext with one record current and as the record
+// source an index builds from. Writes tell the observers, as a real table does.
 #pragma once
 
 #include <cstdio>
@@ -9,10 +10,12 @@
 #include <vector>
 
 #include "xbase/ExprContext.h"
+#include "xbase/IndexRecordSource.h"
+#include "xbase/RecordOrder.h"
 
 namespace tavrik::xbase::testing {
 
-class TMemTable : public TExprContext {
+class TMemTable : public TExprContext, public TRecordSource {
  public:
   // Fields as {name, type, width, decimals}; offsets follow one another after the deletion flag.
   explicit TMemTable(std::vector<TFieldInfo> fields) : fields_(std::move(fields)) {
@@ -55,12 +58,22 @@ class TMemTable : public TExprContext {
     if (image.size() != record_size_) throw std::logic_error("record image of the wrong size");
     records_.push_back(std::move(image));
     current_ = static_cast<uint32_t>(records_.size());
+    for (TRecordObserver* o : observers_) o->RecordChanged(current_, {}, records_.back());
     return current_;
   }
+  // Replaces record `recno` and tells the observers.
+  void Write(uint32_t recno, std::string image) {
+    std::string old = records_.at(recno - 1);
+    records_.at(recno - 1) = std::move(image);
+    for (TRecordObserver* o : observers_) o->RecordChanged(recno, old, records_.at(recno - 1));
+  }
+  void Observe(TRecordObserver* o) { observers_.push_back(o); }
+
+  uint32_t RecordCount() override { return Count(); }
+  std::string_view RecordImage(uint32_t recno) override { return records_.at(recno - 1); }
   void Go(uint32_t recno) { current_ = recno; }
   uint32_t Count() const { return static_cast<uint32_t>(records_.size()); }
   const std::string& Record(uint32_t recno) const { return records_.at(recno - 1); }
-  std::string& MutableRecord(uint32_t recno) { return records_.at(recno - 1); }
   size_t RecordSize() const { return record_size_; }
 
  private:
@@ -70,6 +83,7 @@ class TMemTable : public TExprContext {
   std::string blank_;
   uint32_t current_ = 0;
   TEngineSettings settings_;
+  std::vector<TRecordObserver*> observers_;
 };
 
 }  // namespace tavrik::xbase::testing
