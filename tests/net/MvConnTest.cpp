@@ -58,10 +58,12 @@ class MvConnTest : public ::testing::Test {
   }
   platform::ManualTimer& Timer() { return dynamic_cast<platform::ManualTimer&>(conn.PollTimer()); }
 
+  // Declared in this order so that the connection, which may still log out as it goes, is
+  // destroyed before what its handlers record into and before the server.
   ScriptedServer server;
-  TMarvekConnection conn;
   std::vector<std::string> logins, messages, errors;
   int logouts = 0;
+  TMarvekConnection conn;
 };
 
 TEST_F(MvConnTest, DefaultsAndFixedVersion) {
@@ -127,11 +129,11 @@ TEST_F(MvConnTest, RefusedLoginLogsOutAndReportsByMode) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptedServer peer;
+    std::vector<std::string> seen;
     TMarvekConnection refused;
     refused.SetPort(peer.Port());
     refused.SetTimeOut(5000);
     refused.SetUser("demo");
-    std::vector<std::string> seen;
     refused.OnLogin = [&](TComponent*, bool ok, const std::string& msg) { seen.push_back((ok ? "Y:" : "N:") + msg); };
     if (c.on_error)
       refused.OnError = [&](TComponent*, const std::string& cmd, const std::string& msg) { seen.push_back(cmd + "|" + msg); };
@@ -322,10 +324,10 @@ TEST_F(MvConnTest, PeerClosingMidReplyLosesTheConnection) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptedServer peer;
+    std::vector<std::string> seen;
     TMarvekConnection client;
     client.SetPort(peer.Port());
     client.SetTimeOut(5000);
-    std::vector<std::string> seen;
     if (c.on_error)
       client.OnError = [&](TComponent*, const std::string& cmd, const std::string& msg) { seen.push_back(cmd + "|" + msg); };
     // The header promises 8 bytes; 3 come.
@@ -337,6 +339,18 @@ TEST_F(MvConnTest, PeerClosingMidReplyLosesTheConnection) {
     EXPECT_FALSE(client.Active());
     EXPECT_EQ(peer.Finish(), "");
   }
+}
+
+// More than one receive piece arrives before the peer goes: the part is no reply.
+TEST_F(MvConnTest, ReplyCutShortIsNoReply) {
+  server.ExpectCode("0545").SendRaw("00002710000000000545" + std::string(9000, 'm')).Hangup();
+  server.Start();
+  conn.SetActive(true);
+  CollectErrors();
+  EXPECT_EQ(conn.EvalString("MEMO"), "");
+  EXPECT_EQ(errors, std::vector<std::string>{"MarvekConnection.FillReadStream|Connection lost"});
+  EXPECT_FALSE(conn.Active());
+  EXPECT_EQ(server.Finish(), "");
 }
 
 TEST_F(MvConnTest, RequestsWhileInactive) {
