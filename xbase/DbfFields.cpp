@@ -81,7 +81,7 @@ std::vector<TFieldInfo> ParseFieldDescriptors(std::string_view h, const TDbfHead
     pos += kFieldDescriptorSize;
   }
   if (fields.empty()) throw corrupt("the header describes no fields");
-  if (!terminated && pos != header.header_length) throw corrupt("the field descriptors do not end within the header");
+  if (!terminated) throw corrupt("the field descriptors do not end within the header");
   if (offset != header.record_length)
     throw corrupt("the record length " + std::to_string(header.record_length) + " differs from the fields' " +
                   std::to_string(offset));
