@@ -3,4 +3,5 @@ tavrik_test(xbase_order_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ExprTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/IndexTreeTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/OrderTest.cpp
   LIBS tavrik_xbase GTest::gtest_main)
