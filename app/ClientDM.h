@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Component.h"
+#include "net/MvConn.h"
 
 namespace tavrik {
 
@@ -10,6 +11,9 @@ class TDM1 : public TComponent {
  public:
   // Raises EMarvekDllError when the local engine library cannot be loaded.
   explicit TDM1(TComponent* owner = nullptr);
+
+  // Owned by the module; inactive between user actions.
+  TMarvekConnection* RemoteConnection;
 };
 
 }  // namespace tavrik

@@ -174,12 +174,13 @@ std::string TTavrikFrm::ChooseText(bool flag, const std::string& when_true, cons
 }
 
 void TTavrikFrm::FormCreate() {
-  remote_host_ = ini_->ReadString("SERVER", "Host", kDefaultHost);
+  // The connection keeps this host for the whole run; an edited host takes effect next start.
+  dm_.RemoteConnection->SetHost(ini_->ReadString("SERVER", "Host", kDefaultHost));
   HostEdt->setText(QStr(ini_->ReadString("SERVER", "Host", kDefaultHost)));
   UserIdEdt->setText(QStr(ini_->ReadString("CLIENT", "UserID", "")));
   PaswoordEdt->setText(QStr(ini_->ReadString("CLIENT", "Password", "")));
   ZipCB->setChecked(ini_->ReadBool("SERVER", "Compression", true));
-  SetStatusText(0, remote_host_);
+  SetStatusText(0, dm_.RemoteConnection->Host());
   SetStatusText(1, "Disconnected");
   LoggedIn = false;
   Permissions.clear();

@@ -88,7 +88,6 @@ class TTavrikFrm : public QMainWindow {
 
   TDM1& dm_;
   std::unique_ptr<TIniFile> ini_;
-  std::string remote_host_;  // the connection's host, fixed for the run at start-up
   QLabel* panels_[5];
 };
 

@@ -83,6 +83,14 @@ TEST_F(MainWindowTest, OnlyTheSettingsPageAndTheStatusBarAfterStartUp) {
   std::vector<std::string> panels;
   for (int i = 0; i < 5; ++i) panels.push_back(f.StatusText(i));
   EXPECT_EQ(panels, (std::vector<std::string>{"db7", "Disconnected", "Status", "", "Not loged in"}));
+  const TMarvekConnection& connection = *program->DM1->RemoteConnection;
+  EXPECT_EQ(connection.Host(), "db7");
+  EXPECT_EQ(connection.Port(), 8121);
+  EXPECT_EQ(connection.TimeOut(), 120000);
+  EXPECT_EQ(connection.User(), "PORTAL");
+  EXPECT_FALSE(connection.Active());
+  f.HostEdt->setText("elsewhere");  // takes effect at the next start only
+  EXPECT_EQ(connection.Host(), "db7");
   EXPECT_EQ(f.UserIdEdt->text(), "clerk1");
   EXPECT_EQ(f.PaswoordEdt->text(), "pw");
   EXPECT_EQ(f.BronBestandEdt->text(), "/tmp/x.mdb");
