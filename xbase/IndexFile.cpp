@@ -258,6 +258,7 @@ TIndexTag& TIndexFile::CreateTag(const TTagDefinition& def, const TExprContext& 
 
 void TIndexFile::Reindex(TRecordSource& records) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (ReadOnly()) throw EIndexError("Index file " + FileName() + " is open read-only");
   Changing([&] {
     for (auto& tag : tags_) tag->Build(records);
     pager_->Flush();
@@ -267,6 +268,8 @@ void TIndexFile::Reindex(TRecordSource& records) {
 void TIndexFile::RecordChanged(uint32_t recno, std::string_view old_image, std::string_view new_image) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (tags_.empty()) return;
+  // Refused before anything changes, so the file stays usable for reading.
+  if (ReadOnly()) throw EIndexError("Index file " + FileName() + " is open read-only");
   Changing([&] {
     for (auto& tag : tags_) tag->RecordChanged(recno, old_image, new_image);
   });

@@ -4,4 +4,5 @@ tavrik_test(xbase_order_tests
     ${CMAKE_CURRENT_LIST_DIR}/ExprTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/IndexTreeTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/OrderTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/IndexFileTest.cpp
   LIBS tavrik_xbase GTest::gtest_main)
