@@ -45,6 +45,13 @@ std::string KeyText(uint32_t n) {
   return buf;
 }
 
+// A record image: the deletion flag, then the key field.
+std::string Image(uint32_t n) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, " K%08u ", n);
+  return buf;
+}
+
 }  // namespace
 
 int main() {
@@ -57,9 +64,8 @@ int main() {
   TBenchTable table;
   std::map<std::string, uint32_t> reference;
   for (uint32_t i = 0; i < kRecords; ++i) {
-    std::string key = KeyText(values[i] * 3);
-    table.records_.push_back(" " + key);
-    reference.emplace(key, i + 1);
+    table.records_.push_back(Image(values[i] * 3));
+    reference.emplace(KeyText(values[i] * 3), i + 1);
   }
 
   char path[] = "/tmp/tavrik-seek-bench-XXXXXX";
@@ -111,7 +117,7 @@ int main() {
   for (uint32_t i = 0; i < 20000; ++i) {
     uint32_t recno = 1 + rng() % kRecords;
     std::string old_image = table.records_[recno - 1];
-    table.records_[recno - 1] = " " + KeyText(rng() % (kRecords * 3));
+    table.records_[recno - 1] = Image(rng() % (kRecords * 3));
     file->RecordChanged(recno, old_image, table.records_[recno - 1]);
     ++updates;
   }
