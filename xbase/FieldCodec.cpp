@@ -57,7 +57,10 @@ std::string NumberFieldText(double value, const TFieldInfo& f) {
 
 std::string IntegerFieldText(int64_t value, const TFieldInfo& f) {
   std::string s = std::to_string(value);
-  if (f.decimals > 0) s += "." + std::string(size_t(f.decimals), '0');
+  if (f.decimals > 0) {
+    s += '.';
+    s.append(size_t(f.decimals), '0');
+  }
   return RightAligned(s, std::to_string(value), f);
 }
 
