@@ -10,7 +10,8 @@ namespace tavrik::xbase {
 namespace {
 
 void CheckNumber(double value) {
-  if (!std::isfinite(value)) throw EExprError("Numeric overflow");
+  if (std::isnan(value)) throw EExprError("Numeric result is undefined");
+  if (std::isinf(value)) throw EExprError("Numeric overflow");
 }
 
 class TLiteralNode : public TExprNode {

@@ -1,6 +1,7 @@
 #include "xbase/Order.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavrik::xbase {
 
@@ -101,7 +102,7 @@ TSeekResult TIndexOrder::Seek(std::string_view key_text) {
   const TEngineSettings& settings = area_.Settings();
   std::string wanted = key.KeyFromText(key_text);
   // With Exact on, a short text stands for the whole key with blanks after it.
-  if (settings.exact && key.Type() == TExprType::etCharacter) wanted = Padded(wanted, length, ' ');
+  if (settings.exact && key.AllowsPartial()) wanted = Padded(wanted, length, ' ');
   TIndexTree& tree = Tag().Visible();
   TRange r = Range(tree);
   TSeekResult result;
@@ -148,6 +149,25 @@ uint32_t TIndexOrder::KeyPosition(uint32_t recno, std::string_view image) {
   TTreeEntry e = tree.At(at);
   if (e.recno != recno || e.key != *key) return 0;
   return Tag().Descending() ? r.hi - at : at - r.lo + 1;
+}
+
+double TIndexOrder::RelativePosition(uint32_t recno, std::string_view image) {
+  std::lock_guard<std::recursive_mutex> lock(file_->Mutex());
+  uint32_t position = KeyPosition(recno, image);
+  if (position == 0) return 0;
+  // position / count alone may come back a hair low (1.0 / 49 * 49 is 0.999...), and callers
+  // truncate; the nudge keeps the product at or just above the position.
+  return static_cast<double>(position) / KeyCount() * (1 + 1e-12);
+}
+
+uint32_t TIndexOrder::RecordAtRelative(double fraction) {
+  std::lock_guard<std::recursive_mutex> lock(file_->Mutex());
+  uint32_t count = KeyCount();
+  if (count == 0) return 0;
+  double position = std::round(fraction * count);
+  if (!(position >= 1)) position = 1;  // also for NaN
+  if (position > count) position = count;
+  return RecordAt(static_cast<uint32_t>(position));
 }
 
 uint32_t TIndexOrder::RecordAt(uint32_t position) {

@@ -4,7 +4,7 @@
 //
 // Seek honours the work area's settings at the time of the seek: with Exact off a key text
 // shorter than the tag's key matches every key it begins (character and date keys); with Exact on
-// it must match the whole key, blanks included. Found() tells the last seek's outcome; a seek that
+// it must match the whole key, read as padded with blanks. Found() tells the last seek's outcome; a seek that
 // fails stops on the next key in the order with SoftSeek on, and at the end (0) without.
 //
 // Scope: the top and bottom texts bound the keys, each compared over its own length (so "B"
@@ -61,6 +61,12 @@ class TIndexOrder : public TRecordOrder {
   // The record at a 1-based position; 0 when there is none.
   uint32_t RecordAt(uint32_t position);
   bool Contains(uint32_t recno, std::string_view image) { return KeyPosition(recno, image) != 0; }
+  // KeyPosition as a fraction of KeyCount, such that truncating fraction * KeyCount() gives the
+  // position back; 0 when the record is not in the order.
+  double RelativePosition(uint32_t recno, std::string_view image);
+  // The record at the position nearest to fraction * KeyCount() (at least the first, at most
+  // the last); 0 for an empty order.
+  uint32_t RecordAtRelative(double fraction);
 
  private:
   struct TRange {

@@ -349,6 +349,7 @@ TEST(Expr, EvaluationErrorsAreOrdinaryErrors) {
       {"5 % 0", "Division by zero"},
       {"QTY / (QTY - 3)", "Division by zero"},
       {"10 ^ 400", "Numeric overflow"},
+      {"(-8) ^ 0.5", "Numeric result is undefined"},
       {"REPLICATE('ab', 40000)", "String too long (80000 characters, at most 65535)"},
       {"SPACE(70000)", "String too long (70000 characters, at most 65535)"},
       {"SPACE(40000) + SPACE(40000)", "String too long (80000 characters, at most 65535)"},

@@ -102,6 +102,26 @@ TEST(Order, WalksInKeyOrderBothWays) {
   }
 }
 
+TEST(Order, RelativePositionsSurviveTruncation) {
+  TMemTable t({{"CODE", 'C', 4, 0, 0}});
+  for (int i = 0; i < 49; ++i) t.Append(t.Image({{"CODE", std::to_string(1000 + i)}}));
+  TIndexed ix(t);
+  TIndexOrder o = ix.Tag("CODE", "CODE", "", false, true);
+  for (uint32_t r = 1; r <= 49; ++r) {
+    uint32_t position = o.KeyPosition(r, t.Record(r));
+    double fraction = o.RelativePosition(r, t.Record(r));
+    EXPECT_EQ(static_cast<uint32_t>(fraction * o.KeyCount()), position) << r;
+    EXPECT_EQ(o.RecordAtRelative(fraction), r);
+    EXPECT_EQ(o.RecordAtRelative(static_cast<double>(position) / o.KeyCount()), r);
+  }
+  EXPECT_EQ(o.RecordAtRelative(0), 49u);  // the first of a descending order
+  EXPECT_EQ(o.RecordAtRelative(-3), 49u);
+  EXPECT_EQ(o.RecordAtRelative(7), 1u);
+  o.SetScope("9", "9");
+  EXPECT_EQ(o.RecordAtRelative(0.5), 0u);
+  EXPECT_EQ(o.RelativePosition(1, t.Record(1)), 0.0);
+}
+
 TEST(Order, RecordsOutsideTheOrderHaveNoPosition) {
   TMemTable t = People();
   TIndexed ix(t);
@@ -162,7 +182,9 @@ TEST(Order, SeekHonoursExactAndSoftSeek) {
       {"BORN", "1985", false, false, 1, true},
       {"BORN", "19851231", false, false, 6, true},
       {"BORN", "", false, false, 4, true},
-      {"BORN", "1985", true, false, 1, true},  // Exact pads character keys only
+      {"BORN", "1985", true, false, 0, false},  // Exact wants the whole date
+      {"BORN", "1985", true, true, 1, false},
+      {"BORN", "19850704", true, false, 1, true},
   };
   for (const TSeekCase& c : cases) {
     SCOPED_TRACE(c.tag + " \"" + c.text + "\" exact " + std::to_string(c.exact) + " soft " + std::to_string(c.soft));
