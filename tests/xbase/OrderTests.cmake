@@ -2,6 +2,7 @@
 tavrik_test(xbase_order_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ExprTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ExprRobustnessTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/IndexTreeTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/OrderTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/IndexFileTest.cpp
