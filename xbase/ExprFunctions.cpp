@@ -64,13 +64,13 @@ TExprNodePtr MakeCall(const TFunctionDef& def, std::vector<TExprNodePtr> args, s
     throw EExprError(std::string(def.name) + " expects " + ArgumentCountText(def) + ", " + std::to_string(count) +
                      " given");
   for (int i = 0; i < count; ++i) {
-    char spec = def.arg_types[i];
+    char letter = def.arg_types[i];
     TExprType actual = args[i]->Type();
-    if (spec == '*') continue;
-    TExprType wanted = spec == '=' ? args[i - 1]->Type() : TypeOfLetter(spec);
+    if (letter == '*') continue;
+    TExprType wanted = letter == '=' ? args[i - 1]->Type() : TypeOfLetter(letter);
     if (actual != wanted) {
       std::string msg = "Argument " + std::to_string(i + 1) + " of " + def.name + " must be " + ExprTypeName(wanted);
-      if (spec == '=') msg += " like argument " + std::to_string(i);
+      if (letter == '=') msg += " like argument " + std::to_string(i);
       throw EExprError(msg + ", not " + ExprTypeName(actual));
     }
   }
