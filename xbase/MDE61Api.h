@@ -10,6 +10,10 @@
 //   - a failure never shows anything: it comes back as the empty value (0, 0.0, "" or false),
 //     and mx_LastError gives its text until the next failing call.
 //
+// mx_Replace's value points to the bytes its type code names (TReplaceType in xbase/WorkArea.h):
+// a 32-bit integer for 1, 2 and 32, a double for 8, one byte for 128, a NUL-terminated text for
+// 1024, 1025, 1056 and 3072.
+//
 // mx_Create's field list is "NAME,TYPE,WIDTH,DECIMALS" items joined by ";", for example
 // "USER_ID,C,10,0;AMOUNT,N,12,2;NOTE,M,10,0".
 #pragma once

@@ -3,7 +3,8 @@
 // reader/writer lock, so no thread sees half a record; appends and other header changes also
 // hold the header byte lock (LockRegion.h), so that two processes never lose an append or tear
 // the header. Every record written is reported to the registered TRecordObservers under the
-// write lock.
+// write lock; an observer must not call back into the table (the lock is not recursive), and an
+// error it raises reaches the writer after the record is stored.
 #pragma once
 
 #include <atomic>

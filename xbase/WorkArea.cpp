@@ -379,6 +379,8 @@ bool TWorkArea::Rlock(uint32_t recno) {
   }
   if (recno > table_->RecCount() && recno > table_->RefreshRecCount())
     throw ETableError("Record " + std::to_string(recno) + " does not exist in " + alias_);
+  // A file this process may only read cannot carry a lock other processes would respect.
+  if (!table_->Writable()) throw ETableError("Table " + alias_ + " is open read-only");
   const auto wait = std::chrono::milliseconds(int64_t(std::max(settings_.lock_timeout, 0)) * 1000);
   if (!table_->Locks().Lock(recno, owner_, wait)) return false;
   // What another work area wrote before letting go is what this one now edits.
