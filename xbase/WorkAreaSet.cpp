@@ -80,8 +80,9 @@ int TWorkAreaSet::Open(const std::string& file, const std::string& alias, int op
   int number = 1;
   while (areas_.count(number)) ++number;
   if (number > kMaxWorkArea) throw ETableError("No free work area");
-  areas_[number] = std::make_unique<TWorkArea>(path, name, TOpenMode(open_mode), table_type,
-                                               TCommitLevel(commit_level), defaults_);
+  auto area = std::make_unique<TWorkArea>(path, name, TOpenMode(open_mode), table_type, TCommitLevel(commit_level),
+                                          defaults_);
+  areas_.emplace(number, std::move(area));
   return number;
 }
 
