@@ -33,12 +33,14 @@ TSocketChannel::~TSocketChannel() {
 }
 
 size_t TSocketChannel::ReadSome(char* buffer, size_t size, std::chrono::milliseconds timeout) {
+  // Take what is there first; wait only when nothing is (during an upload data usually is).
   for (;;) {
-    if (!WaitFor(fd_, POLLIN, timeout)) throw EClientGone("silent for " + std::to_string(timeout.count()) + " ms");
-    ssize_t n = ::recv(fd_, buffer, size, 0);
+    ssize_t n = ::recv(fd_, buffer, size, MSG_DONTWAIT);
     if (n >= 0) return static_cast<size_t>(n);
-    if (errno == EINTR || errno == EAGAIN) continue;
-    throw EClientGone(std::string("receive failed: ") + std::strerror(errno));
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+      throw EClientGone(std::string("receive failed: ") + std::strerror(errno));
+    if (!WaitFor(fd_, POLLIN, timeout)) throw EClientGone("silent for " + std::to_string(timeout.count()) + " ms");
   }
 }
 

@@ -41,6 +41,13 @@ class TSessionState {
   std::unique_ptr<TUserSlots::TTicket> ticket;
   std::string user, machine_id, server_name, group_name;
   bool LoggedIn() const { return ticket != nullptr; }
+  // "#3 ", the prefix of this session's log lines.
+  std::string Tag() const {
+    std::string tag = "#";
+    tag += std::to_string(id);
+    tag += ' ';
+    return tag;
+  }
 
   // Per-session state of a command family (the work areas of the open tables, say), made on
   // first use and destroyed with the session: `state.Extension<TWorkAreas>()`.

@@ -43,7 +43,7 @@ class TFileCommands {
   std::string Delete(TSessionState& session, TRequest& request) {
     TTarget t = Fixed(request);
     bool deleted = Open(t.area_name).Delete(t.name);
-    if (deleted) context_.log.Line("#" + std::to_string(session.id) + " deleted " + t.area_name + "/" + t.name);
+    if (deleted) context_.log.Line(session.Tag() + "deleted " + t.area_name + "/" + t.name);
     return deleted ? "Y" : "N";
   }
 
@@ -66,19 +66,24 @@ class TFileCommands {
     std::shared_ptr<TUploadIo> io = context_.upload_io;
     auto upload = area.BeginUpload(t.name, *io);
     try {
+      // Whole blocks to the disk, however the network cut the stream.
       std::string block(256 * 1024, '\0');
+      size_t filled = 0;
       while (body.Remaining() > 0) {
-        size_t n = body.Read(block.data(), block.size());
-        upload->Write(block.data(), n);
+        filled += body.Read(block.data() + filled, block.size() - filled);
+        if (filled == block.size() || body.Remaining() == 0) {
+          upload->Write(block.data(), filled);
+          filled = 0;
+        }
       }
       upload->Commit();
     } catch (const EClientGone&) {
-      context_.log.Line("#" + std::to_string(session.id) + " upload of " + t.area_name + "/" + t.name +
+      context_.log.Line(session.Tag() + "upload of " + t.area_name + "/" + t.name +
                         " abandoned after " + std::to_string(size - body.Remaining()) + " of " +
                         std::to_string(size) + " bytes");
       throw;
     }
-    context_.log.Line("#" + std::to_string(session.id) + " stored " + t.area_name + "/" + t.name + ", " +
+    context_.log.Line(session.Tag() + "stored " + t.area_name + "/" + t.name + ", " +
                       std::to_string(size) + " bytes");
     return "Y";
   }

@@ -13,7 +13,7 @@ std::string Who(const TLoginRecord& r) {
 }
 
 std::string Login(TServerContext& context, TSessionState& session, TRequest& request) {
-  std::string tag = "#" + std::to_string(session.id) + " ";
+  std::string tag = session.Tag();
   if (session.LoggedIn()) {
     context.log.Line(tag + "login again: the login of " + session.user + " ends");
     session.ticket.reset();
@@ -47,7 +47,7 @@ std::string Login(TServerContext& context, TSessionState& session, TRequest& req
 }
 
 std::string Logout(TServerContext& context, TSessionState& session, TRequest&) {
-  std::string tag = "#" + std::to_string(session.id) + " ";
+  std::string tag = session.Tag();
   if (!session.LoggedIn()) {
     context.log.Detail(tag + "logout without a login");
     return "N";

@@ -48,7 +48,7 @@ class TSession {
   void Handle(const TCommand* command, TRequest& request, TPayloadReader& body);
   void Reply(std::string_view payload);
   void SendFrame(std::string_view code, std::string_view payload);
-  std::string Tag() const { return "#" + std::to_string(id_) + " "; }
+  std::string Tag() const { return state_.Tag(); }
 
   TServerContext& context_;
   const TDispatcher& dispatcher_;

@@ -19,6 +19,7 @@ class TChildProcess {
   TChildProcess(const TChildProcess&) = delete;
   TChildProcess& operator=(const TChildProcess&) = delete;
 
+  pid_t Pid() const { return pid_; }
   void WriteStdin(const std::string& text);
   void CloseStdin();
   // The next line of standard output (without its newline), or nothing within `timeout`.

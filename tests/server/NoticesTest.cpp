@@ -81,7 +81,7 @@ TEST_F(NoticesTest, NoticesNeverLandInsideAReply) {
   });
   std::string requests;
   for (int i = 0; i < kRequests; ++i)
-    requests += BuildRequestHeader(510, "0054") + FileFields("Files", "f" + std::to_string(i));
+    requests += BuildRequestHeader(510, "0054") + FileFields("Files", std::string("f").append(std::to_string(i)));
   std::thread sender([&] { c->Send(requests); });
   int notices = 0, replies = 0;
   while (notices + replies < kNotices + kRequests) {

@@ -35,7 +35,7 @@ TEST_F(RobustnessTest, MalformedHeaderDropsOnlyItsOwnClient) {
     ++id;
     EXPECT_TRUE(bad.Send(k.header));
     EXPECT_TRUE(bad.WaitClosed()) << k.header;
-    EXPECT_TRUE(captured.WaitFor("#" + std::to_string(id) + " dropped: " + k.log)) << k.log;
+    EXPECT_TRUE(captured.WaitFor(std::string("#").append(std::to_string(id)) + " dropped: " + k.log)) << k.log;
     EXPECT_EQ(good->Call("0054", FileFields("Files", "x")), "N");
   }
 }

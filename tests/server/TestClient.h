@@ -26,6 +26,7 @@ class TTestClient {
   TTestClient& operator=(const TTestClient&) = delete;
 
   bool Connected() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }  // for senders of their own (the benchmark's file reader)
   // False when the server has closed or reset the connection.
   bool Send(std::string_view bytes);
   bool SendRequest(std::string_view code, std::string_view payload);
