@@ -1,7 +1,6 @@
-// The stored text of each field type, and conversions between it and values: numbers
-// right-aligned with their decimals, dates "yyyymmdd", logicals "T"/"F", memo fields a ten-digit
-// block reference. Writing a value that the field cannot hold raises ETableError; reading never
-// fails on a field's text (unreadable numbers read as 0, as xBase's VAL does).
+// The stored text of each field type and conversions between it and values. Writing a value
+// that the field cannot hold raises ETableError; reading never fails on a field's text
+// (unreadable numbers read as 0, as xBase's VAL does).
 #pragma once
 
 #include <cstdint>

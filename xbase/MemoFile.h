@@ -1,7 +1,5 @@
-// The memo file beside a table (.dbt or .fpt): variable-length texts and binary contents stored
-// in blocks, reached from a record through a ten-digit block reference. The formats are in
-// MemoDbt.h and MemoFpt.h. A memo file belongs to its TTable, which serialises writers; reads
-// may run from several threads at once.
+// The memo file beside a table (.dbt or .fpt): texts and binary contents in blocks, reached from
+// a record through a ten-digit block reference. The formats are in MemoDbt.h and MemoFpt.h.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +19,8 @@ struct TMemoData {
   std::string bytes;
 };
 
+// A memo file belongs to its TTable, which serialises writers; reads may run from several
+// threads at once.
 class TMemoFile {
  public:
   explicit TMemoFile(TTableFile file) : file_(std::move(file)) {}

@@ -1,10 +1,6 @@
 // One open DBF table with its memo file, shared by every work area of the process that uses the
-// file (TTableRegistry hands it out). Records are read and written whole under the table's
-// reader/writer lock, so no thread sees half a record; appends and other header changes also
-// hold the header byte lock (LockRegion.h), so that two processes never lose an append or tear
-// the header. Every record written is reported to the registered TRecordObservers under the
-// write lock; an observer must not call back into the table (the lock is not recursive), and an
-// error it raises reaches the writer after the record is stored.
+// file (TTableRegistry hands it out): whole-record reads and writes, appends, memo contents,
+// record locks, and the observers told of every record written.
 #pragma once
 
 #include <atomic>
@@ -25,6 +21,12 @@
 
 namespace tavrik::xbase {
 
+// Records are read and written whole under the table's reader/writer lock, so no thread sees
+// half a record; appends and other header changes also hold the header byte lock (LockRegion.h),
+// so that two processes never lose an append or tear the header. Every record written is
+// reported to the registered TRecordObservers under the write lock; an observer must not call
+// back into the table (the lock is not recursive), and an error it raises reaches the writer
+// after the record is stored. All methods may be called from several threads at once.
 class TTable {
  public:
   // Opens and checks `path` and its memo file. With `exclusive`, no other process may have the

@@ -1,7 +1,6 @@
-// One open table as a client sees it: a position (record number, Bof, Eof) walked through the
-// active order, the current record's image, the typed field getters, Replace, record locks and
-// the work area's own engine settings. A work area is used by one thread at a time; the table
-// behind it is shared with every other work area on the same file (TTableRegistry).
+// One open table as a client sees it: a position walked through the active order, the current
+// record's image, the typed field getters, Replace, record locks and the work area's own engine
+// settings.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +51,9 @@ enum TReplaceType : int {
   rtMemoText = 3072,
 };
 
+// A work area is used by one thread at a time; the table behind it is shared with every other
+// work area on the same file (TTableRegistry). Its navigation is in WorkArea.cpp, its field
+// readings and Replace in WorkAreaFields.cpp.
 class TWorkArea : public TExprContext {
  public:
   // Opens `path` (ETableError / ETableCorrupt as TTableRegistry and TTable raise them) and goes

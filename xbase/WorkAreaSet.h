@@ -1,8 +1,6 @@
-// One client's numbered work areas with a current one, and one method per work-area command
-// (named as the commands). The stand-in server keeps one set per session; the local engine
-// library keeps one for the process. A set is used by one thread at a time; different sets may
-// be used from different threads at once (their work areas share tables, locks and appends).
-// Failures raise ETableError (ETableCorrupt for damaged files).
+// One client's numbered work areas with a current one, and one method per work-area command,
+// named as the commands. The stand-in server keeps one set per session; the local engine
+// library keeps one for the process.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +14,9 @@
 
 namespace tavrik::xbase {
 
+// A set is used by one thread at a time; different sets may be used from different threads at
+// once (their work areas share tables, locks and appends). Failures raise ETableError
+// (ETableCorrupt for damaged files).
 class TWorkAreaSet {
  public:
   static constexpr int kMaxWorkArea = 65535;
