@@ -10,6 +10,10 @@
 //   - a failure never shows anything: it comes back as the empty value (0, 0.0, "" or false),
 //     and mx_LastError gives its text until the next failing call.
 //
+// mx_Use / mx_UseEx: open_mode 0 shared, 1 read-only, 2 exclusive; table_type 1..4 (1 and 4
+// give new tables .dbt memo files, 2 and 3 .fpt); commit_level 0 full, 1 normal, 2 none (mx_Use
+// opens with 1). mx_Rlock / mx_Unlock take 0 for the current record / every lock of the work area.
+//
 // mx_Replace's value points to the bytes its type code names (TReplaceType in xbase/WorkArea.h):
 // a 32-bit integer for 1, 2 and 32, a double for 8, one byte for 128, a NUL-terminated text for
 // 1024, 1025, 1056 and 3072.
