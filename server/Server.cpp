@@ -59,17 +59,22 @@ void TServer::AcceptLoop() {
                                    : std::to_string(active) + " clients connected, the most allowed"));
       continue;
     }
-    auto slot = std::make_unique<TSlot>();
-    slot->session = std::make_shared<TSession>(context_, dispatcher_, std::make_unique<TSocketChannel>(fd),
-                                               next_id_++, peer);
-    TSlot* s = slot.get();
-    slot->thread = std::thread([this, s] {
-      s->session->Run();
-      std::lock_guard done_lock(slots_mutex_);
-      s->done = true;
-      slots_changed_.notify_all();
-    });
-    slots_.push_back(std::move(slot));
+    auto channel = std::make_unique<TSocketChannel>(fd);
+    try {
+      auto slot = std::make_unique<TSlot>();
+      slot->session = std::make_shared<TSession>(context_, dispatcher_, std::move(channel), next_id_++, peer);
+      TSlot* s = slot.get();
+      slot->thread = std::thread([this, s] {
+        s->session->Run();
+        std::lock_guard done_lock(slots_mutex_);
+        s->done = true;
+        slots_changed_.notify_all();
+      });
+      slots_.push_back(std::move(slot));
+    } catch (const std::exception& e) {
+      // No thread or no memory for one more client: that client goes, the server stays.
+      context_.log.Line("connection from " + peer + " refused: " + e.what());
+    }
   }
 }
 
