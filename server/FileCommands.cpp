@@ -15,6 +15,8 @@ std::string_view StripBlanks(std::string_view field) {
 struct TTarget {
   std::string area_name;
   std::string name;
+  // For log lines: client text never reaches the log raw.
+  std::string Shown() const { return Printable(area_name, 255) + "/" + Printable(name, 255); }
 };
 
 TTarget SplitFields(std::string_view fields) {
@@ -43,7 +45,7 @@ class TFileCommands {
   std::string Delete(TSessionState& session, TRequest& request) {
     TTarget t = Fixed(request);
     bool deleted = Open(t.area_name).Delete(t.name);
-    if (deleted) context_.log.Line(session.Tag() + "deleted " + t.area_name + "/" + t.name);
+    if (deleted) context_.log.Line(session.Tag() + "deleted " + t.Shown());
     return deleted ? "Y" : "N";
   }
 
@@ -78,13 +80,11 @@ class TFileCommands {
       }
       upload->Commit();
     } catch (const EClientGone&) {
-      context_.log.Line(session.Tag() + "upload of " + t.area_name + "/" + t.name +
-                        " abandoned after " + std::to_string(size - body.Remaining()) + " of " +
-                        std::to_string(size) + " bytes");
+      context_.log.Line(session.Tag() + "upload of " + t.Shown() + " abandoned after " +
+                        std::to_string(size - body.Remaining()) + " of " + std::to_string(size) + " bytes");
       throw;
     }
-    context_.log.Line(session.Tag() + "stored " + t.area_name + "/" + t.name + ", " +
-                      std::to_string(size) + " bytes");
+    context_.log.Line(session.Tag() + "stored " + t.Shown() + ", " + std::to_string(size) + " bytes");
     return "Y";
   }
 
@@ -100,7 +100,7 @@ class TFileCommands {
 
   TFileArea Open(const std::string& area_name) const {
     auto folder = context_.config.file_areas.Find(area_name);
-    if (!folder) throw ERefused("unknown file area \"" + area_name + "\"");
+    if (!folder) throw ERefused("unknown file area \"" + Printable(area_name, 255) + "\"");
     return TFileArea(*folder);
   }
 

@@ -52,9 +52,11 @@ void TSession::Serve() {
       continue;
     }
     body.Skip();
-    std::string why = h->packed                                        ? "compressed payloads are not supported"
-                      : (!command || command->needs_login) && !state_.LoggedIn() ? "not logged in"
-                                                                                 : "unknown command";
+    std::string why = "unknown command";
+    if (h->packed)
+      why = "compressed payloads are not supported";
+    else if ((!command || command->needs_login) && !state_.LoggedIn())
+      why = "not logged in";
     context_.log.Line(Tag() + h->code + " refused: " + why);
     if (!TDispatcher::IsNoReplyCode(h->code)) Reply("");
   }

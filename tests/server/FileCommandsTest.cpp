@@ -140,6 +140,8 @@ TEST_F(FileCommandsTest, UnknownAreasAndMisshapenRequestsAreRefused) {
   EXPECT_TRUE(captured.Has("#1 0054 FileExists refused: unknown file area \"Other\""));
   EXPECT_EQ(c->Call("0054", FileFields("", "x")), "");
   EXPECT_TRUE(captured.Has("#1 0054 FileExists refused: unknown file area \"\""));
+  EXPECT_EQ(c->Call("0054", FileFields("Files\nforged log line", "x")), "");  // client text never goes raw
+  EXPECT_TRUE(captured.Has("#1 0054 FileExists refused: unknown file area \"Files\\x0Aforged log line\""));
   EXPECT_EQ(SendInBlocks(*c, "x", "data"), "Y");
   EXPECT_EQ(c->Call("0054", FileFields("Gone", "x")), "");
   EXPECT_TRUE(captured.Has("#1 0054 FileExists failed: cannot open folder " + dir.File("no-such-folder") +
