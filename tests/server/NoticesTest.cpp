@@ -68,6 +68,28 @@ TEST_F(NoticesTest, ShutdownDoesNotWaitLongForAClientThatStaysConnected) {
   EXPECT_TRUE(a->WaitClosed());
 }
 
+TEST_F(NoticesTest, AClientThatStopsReadingIsDroppedNotWaitedFor) {
+  auto config = Config();
+  config.idle_timeout = 1000ms;
+  Start(config);
+  auto reader = LoggedIn();
+  TTestClient stalled(Port(), 4096);
+  ASSERT_TRUE(stalled.Login("PORTAL", "qz7rmw"));
+  // Far more than the socket buffers hold: the write to `stalled` cannot finish.
+  std::string big(16 << 20, 'n');
+  int reached = -1;
+  std::thread noticer([&] { reached = server_->BroadcastMessage(big); });
+  auto f = reader->ReadFrame(30s);
+  noticer.join();
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->payload.size(), big.size());
+  EXPECT_EQ(reached, 1);
+  // Whichever bound comes first, writing or its silence, ends it.
+  EXPECT_TRUE(captured.WaitFor("#2 notice 0301 not delivered: "));
+  EXPECT_TRUE(captured.WaitFor("#2 dropped: "));
+  EXPECT_EQ(LoggedIn()->Call("0054", FileFields("Files", "x")), "N");
+}
+
 TEST_F(NoticesTest, NoticesNeverLandInsideAReply) {
   Start();
   auto c = std::make_unique<TTestClient>(Port(), 4096);
