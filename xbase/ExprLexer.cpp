@@ -127,7 +127,15 @@ std::vector<TToken> Tokenize(std::string_view text) {
           break;
         default: {
           unsigned char u = static_cast<unsigned char>(c);
-          std::string shown = u >= 32 && u < 127 ? "'" + std::string(1, c) + "'" : "character " + std::to_string(u);
+          // Built by appending: GCC 12 warns (-Wrestrict) about the temporaries of "'" + ... + "'".
+          std::string shown;
+          if (u >= 32 && u < 127) {
+            shown = "'";
+            shown += c;
+            shown += '\'';
+          } else {
+            shown = "character " + std::to_string(u);
+          }
           throw EExprError("Syntax error at position " + std::to_string(t.pos) + ": unexpected " + shown);
         }
       }

@@ -275,6 +275,13 @@ void TIndexFile::RecordChanged(uint32_t recno, std::string_view old_image, std::
   });
 }
 
+void TIndexFile::CheckWritable() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (tags_.empty()) return;
+  CheckUsable();
+  if (ReadOnly()) throw EIndexError("Index file " + FileName() + " is open read-only");
+}
+
 void TIndexFile::Flush() {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   CheckUsable();

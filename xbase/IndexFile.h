@@ -69,7 +69,10 @@ class TIndexFile : public TRecordObserver {
   void Reindex(TRecordSource& records);
 
   void RecordChanged(uint32_t recno, std::string_view old_image, std::string_view new_image) override;
-  void Flush();
+  // Raises EIndexStale when a change failed half-way, EIndexError when the file is read-only
+  // (and has tags to keep current).
+  void CheckWritable() const override;
+  void Flush() override;
 
   std::recursive_mutex& Mutex() const { return mutex_; }
   // Raises EIndexStale when a change failed half-way.

@@ -107,7 +107,7 @@ void TIndexTag::Remove(const std::string& key, uint32_t recno) {
 
 void TIndexTag::RecordChanged(uint32_t recno, std::string_view old_image, std::string_view new_image) {
   std::optional<std::string> before = old_image.empty() ? std::nullopt : MemberKey(recno, old_image);
-  std::optional<std::string> after = MemberKey(recno, new_image);
+  std::optional<std::string> after = new_image.empty() ? std::nullopt : MemberKey(recno, new_image);
   if (before == after) return;
   if (before) Remove(*before, recno);
   if (after) Add(*after, recno);

@@ -49,8 +49,8 @@ class TIndexTag {
   // The key when the record belongs to the tag; nothing otherwise.
   std::optional<std::string> MemberKey(uint32_t recno, std::string_view image) const;
 
-  // Brings the trees up to date with a change of one record; telling the same change twice
-  // does no harm.
+  // Brings the trees up to date with a change of one record (an empty old image: appended; an
+  // empty new image: gone again); telling the same change twice does no harm.
   void RecordChanged(uint32_t recno, std::string_view old_image, std::string_view new_image);
   // Fills the trees from every record of `records`, replacing what they held.
   void Build(TRecordSource& records);

@@ -3,6 +3,9 @@
 // The locked bytes lie far beyond any real data; they guard, they are never read or written:
 //
 //   OFFSET                 SIZE  HELD                              BY
+//   kLockBase - 1          1     exclusive (shared when the file   a process with index files on
+//                                may only be read)                 the table: no other process
+//                                                                  may have the table open
 //   kLockBase              1     shared by every opener,           presence of the table
 //                                exclusive by an exclusive opener
 //   kLockBase + 1          1     exclusive, briefly                changes of the record count, of the
@@ -21,6 +24,7 @@
 namespace tavrik::xbase {
 
 constexpr int64_t kLockBase = int64_t{1} << 40;
+constexpr int64_t kIndexLockOffset = kLockBase - 1;
 constexpr int64_t kPresenceLockOffset = kLockBase;
 constexpr int64_t kHeaderLockOffset = kLockBase + 1;
 inline int64_t RecordLockOffset(uint32_t recno) { return kLockBase + 1 + recno; }

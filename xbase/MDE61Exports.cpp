@@ -67,13 +67,6 @@ std::string Arg(const char* s, const char* what) {
   return s;
 }
 
-// Entry points whose operations come with index orders and expressions.
-template <typename R>
-R NotYet(R empty, const char* name) {
-  t_error = std::string(name) + " is not supported by this engine yet";
-  return empty;
-}
-
 }  // namespace
 
 #define MX_EXPORT extern "C" __attribute__((visibility("default")))
@@ -244,35 +237,85 @@ MX_EXPORT const char* mx_Version(void) {
 MX_EXPORT void mx_ErrorLevel(int) {}
 MX_EXPORT const char* mx_LastError(void) { return t_error.c_str(); }
 
-// ---- index orders, expressions, filters and scopes ----
+// ---- index orders, seeks and scopes ----
 
-MX_EXPORT void mx_CloseIndexes(void) { NotYet(0, "CloseIndexes"); }
-MX_EXPORT int mx_Count(void) { return NotYet(0, "Count"); }
-MX_EXPORT const char* mx_DBFilter(void) { return NotYet("", "DBFilter"); }
-MX_EXPORT int mx_EvalLogical(const char*) { return NotYet(0, "EvalLogical"); }
-MX_EXPORT double mx_EvalNumeric(const char*) { return NotYet(0.0, "EvalNumeric"); }
-MX_EXPORT const char* mx_EvalString(const char*) { return NotYet("", "EvalString"); }
-MX_EXPORT int mx_EvalTest(const char*) { return NotYet(0, "EvalTest"); }
-MX_EXPORT int mx_Found(void) { return NotYet(0, "Found"); }
-MX_EXPORT const char* mx_GetScope(int) { return NotYet("", "GetScope"); }
-MX_EXPORT const char* mx_IndexCondition(void) { return NotYet("", "IndexCondition"); }
-MX_EXPORT const char* mx_IndexKey(void) { return NotYet("", "IndexKey"); }
-MX_EXPORT const char* mx_IndexKeyField(void) { return NotYet("", "IndexKeyField"); }
-MX_EXPORT const char* mx_IndexName(int) { return NotYet("", "IndexName"); }
-MX_EXPORT int mx_IndexOpen(const char*) { return NotYet(0, "IndexOpen"); }
-MX_EXPORT int mx_IndexOrd(void) { return NotYet(0, "IndexOrd"); }
-MX_EXPORT int mx_IndexType(void) { return NotYet(0, "IndexType"); }
-MX_EXPORT int mx_IndexTag(const char*, const char*, const char*, const char*, int, int) { return NotYet(0, "IndexTag"); }
-MX_EXPORT void mx_OrderPosSet(double) { NotYet(0, "OrderPosSet"); }
-MX_EXPORT double mx_OrderPosGet(void) { return NotYet(0.0, "OrderPosGet"); }
-MX_EXPORT int mx_QueryRowCount(const char*, int*) { return NotYet(0, "QueryRowCount"); }
-MX_EXPORT int mx_QueryRecCount(void) { return NotYet(0, "QueryRecCount"); }
-MX_EXPORT int mx_QueryTest(const char*) { return NotYet(0, "QueryTest"); }
-MX_EXPORT int mx_Seek(const char*) { return NotYet(0, "Seek"); }
-MX_EXPORT int mx_SetOrder(int) { return NotYet(0, "SetOrder"); }
-MX_EXPORT int mx_SetScope(const char*, int, const char*, int) { return NotYet(0, "SetScope"); }
-MX_EXPORT int mx_TagArea(const char*) { return NotYet(0, "TagArea"); }
-MX_EXPORT const char* mx_TagName(int) { return NotYet("", "TagName"); }
+MX_EXPORT int mx_IndexOpen(const char* file) {
+  return Call(0, [&](TWorkAreaSet& e) { return e.IndexOpen(Arg(file, "index file")); });
+}
+MX_EXPORT int mx_IndexTag(const char* file, const char* tag, const char* key, const char* condition, int unique,
+                          int descending) {
+  return Call(0, [&](TWorkAreaSet& e) {
+    return e.IndexTag(file ? file : "", Arg(tag, "tag name"), Arg(key, "key expression"), condition ? condition : "",
+                      unique != 0, descending != 0);
+  });
+}
+MX_EXPORT void mx_CloseIndexes(void) { CallVoid([](TWorkAreaSet& e) { e.CloseIndexes(); }); }
+MX_EXPORT int mx_SetOrder(int order) { return Call(0, [&](TWorkAreaSet& e) { return e.SetOrder(order); }); }
+MX_EXPORT int mx_IndexOrd(void) { return Call(0, [](TWorkAreaSet& e) { return e.IndexOrd(); }); }
+MX_EXPORT int mx_TagArea(const char* tag) { return Call(0, [&](TWorkAreaSet& e) { return e.TagArea(Arg(tag, "tag name")); }); }
+MX_EXPORT const char* mx_TagName(int number) {
+  return Text(Call(std::string(), [&](TWorkAreaSet& e) { return e.TagName(number); }));
+}
+MX_EXPORT const char* mx_IndexName(int number) {
+  return Text(Call(std::string(), [&](TWorkAreaSet& e) { return e.IndexName(number); }));
+}
+MX_EXPORT const char* mx_IndexKey(void) { return Text(Call(std::string(), [](TWorkAreaSet& e) { return e.IndexKey(); })); }
+MX_EXPORT const char* mx_IndexKeyField(void) {
+  return Text(Call(std::string(), [](TWorkAreaSet& e) { return e.IndexKeyField(); }));
+}
+MX_EXPORT const char* mx_IndexCondition(void) {
+  return Text(Call(std::string(), [](TWorkAreaSet& e) { return e.IndexCondition(); }));
+}
+MX_EXPORT int mx_IndexType(void) { return Call(0, [](TWorkAreaSet& e) { return e.IndexType(); }); }
+MX_EXPORT int mx_Seek(const char* key) {
+  return Call(0, [&](TWorkAreaSet& e) { return e.Seek(Arg(key, "key")) ? 1 : 0; });
+}
+MX_EXPORT int mx_Found(void) { return Call(0, [](TWorkAreaSet& e) { return e.Found() ? 1 : 0; }); }
+// The bounds come with their lengths and need not end with a NUL.
+MX_EXPORT int mx_SetScope(const char* low, int low_length, const char* high, int high_length) {
+  return Call(0, [&](TWorkAreaSet& e) {
+    if (low_length < 0 || high_length < 0 || (!low && low_length > 0) || (!high && high_length > 0))
+      throw ETableError("Invalid scope bounds");
+    return e.SetScope(std::string_view(low ? low : "", size_t(low_length)),
+                      std::string_view(high ? high : "", size_t(high_length)))
+               ? 1
+               : 0;
+  });
+}
+MX_EXPORT const char* mx_GetScope(int which) {
+  return Text(Call(std::string(), [&](TWorkAreaSet& e) { return e.GetScope(which); }));
+}
+MX_EXPORT void mx_OrderPosSet(double position) { CallVoid([&](TWorkAreaSet& e) { e.OrderPosSet(position); }); }
+MX_EXPORT double mx_OrderPosGet(void) { return Call(0.0, [](TWorkAreaSet& e) { return e.OrderPosGet(); }); }
+
+// ---- expressions and filters ----
+
+MX_EXPORT int mx_EvalTest(const char* expression) {
+  return Call(0, [&](TWorkAreaSet& e) { return e.EvalTest(Arg(expression, "expression")); });
+}
+MX_EXPORT const char* mx_EvalString(const char* expression) {
+  return Text(Call(std::string(), [&](TWorkAreaSet& e) { return e.EvalString(Arg(expression, "expression")); }));
+}
+MX_EXPORT double mx_EvalNumeric(const char* expression) {
+  return Call(0.0, [&](TWorkAreaSet& e) { return e.EvalNumeric(Arg(expression, "expression")); });
+}
+MX_EXPORT int mx_EvalLogical(const char* expression) {
+  return Call(0, [&](TWorkAreaSet& e) { return e.EvalLogical(Arg(expression, "expression")) ? 1 : 0; });
+}
+// The record count is written only when the query succeeds.
+MX_EXPORT int mx_QueryRowCount(const char* condition, int* record_count) {
+  return Call(0, [&](TWorkAreaSet& e) {
+    const tavrik::xbase::TQueryCount count = e.QueryRowCount(condition ? condition : "");
+    if (record_count) *record_count = int(count.record_count);
+    return int(count.matches);
+  });
+}
+MX_EXPORT int mx_QueryTest(const char* condition) {
+  return Call(0, [&](TWorkAreaSet& e) { return e.QueryTest(condition ? condition : ""); });
+}
+MX_EXPORT int mx_QueryRecCount(void) { return Call(0, [](TWorkAreaSet& e) { return e.QueryRecCount(); }); }
+MX_EXPORT const char* mx_DBFilter(void) { return Text(Call(std::string(), [](TWorkAreaSet& e) { return e.DBFilter(); })); }
+MX_EXPORT int mx_Count(void) { return Call(0, [](TWorkAreaSet& e) { return e.Count(); }); }
 
 // Every entry point of the list must be defined above with its listed signature: this declares
 // each again from the list, so a missing or different one fails to compile or to link.

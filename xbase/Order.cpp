@@ -94,15 +94,28 @@ uint32_t TIndexOrder::Prior(uint32_t recno, std::string_view image) {
   return at < 0 ? 0 : RecnoAt(tree, static_cast<uint32_t>(at));
 }
 
+std::string TIndexOrder::Wanted(std::string_view key_text) const {
+  const TKeyExpression& key = Tag().Key();
+  std::string wanted = key.KeyFromText(key_text);
+  // With Exact on, a short text stands for the whole key with blanks after it.
+  if (area_.Settings().exact && key.AllowsPartial()) wanted = Padded(wanted, key.Length(), ' ');
+  return wanted;
+}
+
+bool TIndexOrder::Matches(std::string_view key_text, uint32_t recno, std::string_view image) {
+  std::lock_guard<std::recursive_mutex> lock(file_->Mutex());
+  file_->CheckUsable();
+  std::optional<std::string> key = Tag().MemberKey(recno, image);
+  return key && BeginsWith(*key, Wanted(key_text));
+}
+
 TSeekResult TIndexOrder::Seek(std::string_view key_text) {
   std::lock_guard<std::recursive_mutex> lock(file_->Mutex());
   file_->CheckUsable();
   const TKeyExpression& key = Tag().Key();
   const size_t length = key.Length();
   const TEngineSettings& settings = area_.Settings();
-  std::string wanted = key.KeyFromText(key_text);
-  // With Exact on, a short text stands for the whole key with blanks after it.
-  if (settings.exact && key.AllowsPartial()) wanted = Padded(wanted, length, ' ');
+  const std::string wanted = Wanted(key_text);
   TIndexTree& tree = Tag().Visible();
   TRange r = Range(tree);
   TSeekResult result;

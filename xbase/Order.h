@@ -46,6 +46,9 @@ class TIndexOrder : public TRecordOrder {
 
   TSeekResult Seek(std::string_view key_text);
   bool Found() const { return found_; }
+  // Whether the record belongs to the order and its key is one that `key_text` finds, read as
+  // Seek reads it under the work area's settings now.
+  bool Matches(std::string_view key_text, uint32_t recno, std::string_view image);
 
   // Empty texts leave that end open; both empty remove the scope.
   void SetScope(std::string_view top, std::string_view bottom);
@@ -74,6 +77,8 @@ class TIndexOrder : public TRecordOrder {
     uint32_t hi;  // one past the last
   };
   TRange Range(TIndexTree& tree);
+  // The key bytes a seek text stands for: the whole key, or the prefix to match.
+  std::string Wanted(std::string_view key_text) const;
   uint32_t RecnoAt(TIndexTree& tree, uint32_t ordinal) { return tree.At(ordinal).recno; }
   // The ordinal a walk reaches from (key, recno) going up (true) or down the tree; -1 for none.
   int64_t Step(TIndexTree& tree, const TRange& range, const std::string& key, uint32_t recno, bool up);

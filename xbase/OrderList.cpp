@@ -1,19 +1,48 @@
 #include "xbase/OrderList.h"
 
+#include <algorithm>
+
 namespace tavrik::xbase {
 
-int TOrderList::AddFile(std::shared_ptr<TIndexFile> file) {
-  for (size_t i = 0; i < files_.size(); ++i) {
-    if (files_[i] != file) continue;
-    // Listed already: answer its first order.
-    for (size_t n = 0; n < orders_.size(); ++n)
-      if (orders_[n]->FilePtr() == file) return static_cast<int>(n + 1);
-    return 0;
+namespace {
+
+int FirstOrderOf(const std::vector<std::unique_ptr<TIndexOrder>>& orders, const std::shared_ptr<TIndexFile>& file) {
+  for (size_t n = 0; n < orders.size(); ++n)
+    if (orders[n]->FilePtr() == file) return static_cast<int>(n + 1);
+  return 0;
+}
+
+}  // namespace
+
+int TOrderList::AddFile(std::shared_ptr<TIndexFile> file, bool first) {
+  for (const std::shared_ptr<TIndexFile>& listed : files_)
+    if (listed == file) return FirstOrderOf(orders_, file);
+  if (first) {
+    files_.insert(files_.begin(), file);
+    Refresh();
+    return FirstOrderOf(orders_, file);
   }
+  std::lock_guard<std::recursive_mutex> lock(file->Mutex());
   files_.push_back(file);
-  int first = file->TagCount() > 0 ? Count() + 1 : 0;
+  int first_order = file->TagCount() > 0 ? Count() + 1 : 0;
   for (int t = 0; t < file->TagCount(); ++t) orders_.push_back(std::make_unique<TIndexOrder>(file, t, area_));
-  return first;
+  return first_order;
+}
+
+void TOrderList::RemoveFile(const std::shared_ptr<TIndexFile>& file) {
+  const TIndexOrder* current = CurrentOrder();
+  if (current && current->FilePtr() == file) current_ = 0;
+  files_.erase(std::remove(files_.begin(), files_.end(), file), files_.end());
+  Refresh();
+}
+
+bool TOrderList::Stale() const {
+  size_t tags = 0;
+  for (const std::shared_ptr<TIndexFile>& file : files_) {
+    std::lock_guard<std::recursive_mutex> lock(file->Mutex());
+    tags += static_cast<size_t>(file->TagCount());
+  }
+  return tags != orders_.size();
 }
 
 void TOrderList::Clear() {
@@ -28,6 +57,7 @@ void TOrderList::Refresh() {
   orders_.clear();
   int new_current = 0;
   for (const std::shared_ptr<TIndexFile>& file : files_) {
+    std::lock_guard<std::recursive_mutex> lock(file->Mutex());
     for (int t = 0; t < file->TagCount(); ++t) {
       std::unique_ptr<TIndexOrder> order;
       for (std::unique_ptr<TIndexOrder>& o : old)
@@ -67,39 +97,56 @@ int TOrderList::TagArea(std::string_view name) const {
   return 0;
 }
 
+// The facts below read a tag that another thread may be replacing (IndexTag on a shared file),
+// so each holds the file's lock.
+
 std::string TOrderList::TagName(int number) const {
   const TIndexOrder* o = Resolve(number);
-  return o ? o->Tag().Name() : std::string();
+  if (!o) return {};
+  std::lock_guard<std::recursive_mutex> lock(o->File().Mutex());
+  return o->Tag().Name();
 }
 
 std::string TOrderList::IndexName(int number) const {
   const TIndexOrder* o = Resolve(number);
-  return o ? o->File().FileName() : std::string();
+  if (!o) return {};
+  std::lock_guard<std::recursive_mutex> lock(o->File().Mutex());
+  return o->File().FileName();
 }
 
 std::string TOrderList::IndexKey(int number) const {
   const TIndexOrder* o = Resolve(number);
-  return o ? o->Tag().Definition().key : std::string();
+  if (!o) return {};
+  std::lock_guard<std::recursive_mutex> lock(o->File().Mutex());
+  return o->Tag().Definition().key;
 }
 
 std::string TOrderList::IndexKeyField(int number) const {
   const TIndexOrder* o = Resolve(number);
-  return o ? o->Tag().Key().KeyField() : std::string();
+  if (!o) return {};
+  std::lock_guard<std::recursive_mutex> lock(o->File().Mutex());
+  return o->Tag().Key().KeyField();
 }
 
 std::string TOrderList::IndexCondition(int number) const {
   const TIndexOrder* o = Resolve(number);
-  return o ? o->Tag().Definition().condition : std::string();
+  if (!o) return {};
+  std::lock_guard<std::recursive_mutex> lock(o->File().Mutex());
+  return o->Tag().Definition().condition;
 }
 
 int TOrderList::IndexType(int number) const {
   const TIndexOrder* o = Resolve(number);
-  return o ? (o->Tag().Unique() ? 2 : 1) : 0;
+  if (!o) return 0;
+  std::lock_guard<std::recursive_mutex> lock(o->File().Mutex());
+  return o->Tag().Unique() ? 2 : 1;
 }
 
 bool TOrderList::Descending(int number) const {
   const TIndexOrder* o = Resolve(number);
-  return o && o->Tag().Descending();
+  if (!o) return false;
+  std::lock_guard<std::recursive_mutex> lock(o->File().Mutex());
+  return o->Tag().Descending();
 }
 
 }  // namespace tavrik::xbase

@@ -17,14 +17,19 @@ class TOrderList {
   // `area` is the work area the orders belong to; it must outlive the list.
   explicit TOrderList(const TExprContext& area) : area_(area) {}
 
-  // Lists the tags of `file` after those already listed (a file listed already is not listed
-  // twice). Returns the number of the file's first order, 0 when it has no tags.
-  int AddFile(std::shared_ptr<TIndexFile> file);
+  // Lists the tags of `file` after those already listed, or with `first` before them (a file
+  // listed already is not listed twice). Returns the number of the file's first order, 0 when it
+  // has no tags.
+  int AddFile(std::shared_ptr<TIndexFile> file, bool first = false);
   // Forgets every file; the natural order becomes current.
   void Clear();
+  // Forgets one file; the natural order becomes current when the current order was one of its.
+  void RemoveFile(const std::shared_ptr<TIndexFile>& file);
   // Takes in the tags made since the files were listed (IndexTag on a listed file); the current
   // order stays current, under its new number, and orders keep their scopes.
   void Refresh();
+  // Whether a listed file has gained tags since it was listed.
+  bool Stale() const;
   const std::vector<std::shared_ptr<TIndexFile>>& Files() const { return files_; }
   // The listed file with this path, or nullptr.
   std::shared_ptr<TIndexFile> FindFile(std::string_view path) const;

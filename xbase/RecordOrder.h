@@ -23,9 +23,16 @@ class TRecordOrder {
 class TRecordObserver {
  public:
   virtual ~TRecordObserver() = default;
-  // Called under the table's write lock after record `recno` changed from `old_image` to
-  // `new_image`; `old_image` is empty for a newly appended record.
+  // Called under the table's write lock when record `recno` changes from `old_image` to
+  // `new_image`; `old_image` is empty for a newly appended record, `new_image` empty for an
+  // append taken back. A change that an observer refuses is not made: the table takes it back,
+  // telling the observers already told the reverse change.
   virtual void RecordChanged(uint32_t recno, std::string_view old_image, std::string_view new_image) = 0;
+  // Raises when a change could not be followed (a file left broken by an earlier failure), so
+  // that the table refuses a write before it touches anything.
+  virtual void CheckWritable() const {}
+  // Writes what the observer holds in memory (the table's Commit and close).
+  virtual void Flush() {}
 };
 
 }  // namespace tavrik::xbase

@@ -59,6 +59,9 @@ TTable::TTable(const std::string& path, bool exclusive) : exclusive_(exclusive) 
       std::any_of(fields_.begin(), fields_.end(), [](const TFieldInfo& f) { return IsMemoType(f.type); });
   OpenMemo(has_memo_fields);
   locks_ = std::make_unique<TLockTable>(exclusive ? -1 : dbf_.Fd());
+  if (!exclusive && ByteLockedElsewhere(dbf_.Fd(), kIndexLockOffset))
+    throw ETableError("Table " + path + " is in use with index files by another process");
+  OpenOwnIndex();
 }
 
 TTable::~TTable() {
@@ -146,9 +149,40 @@ std::string TTable::ReadRecord(uint32_t recno) {
   return ReadRecordLocked(recno);
 }
 
+void TTable::CheckObservers() const {
+  for (const TRecordObserver* o : observers_) o->CheckWritable();
+}
+
+void TTable::TellObservers(uint32_t recno, std::string_view old_image, std::string_view new_image) {
+  size_t told = 0;
+  try {
+    for (; told < observers_.size(); ++told) observers_[told]->RecordChanged(recno, old_image, new_image);
+  } catch (...) {
+    TakeBack(told, recno, old_image, new_image);
+    throw;
+  }
+}
+
+void TTable::TakeBack(size_t told, uint32_t recno, std::string_view old_image, std::string_view new_image) noexcept {
+  for (size_t i = 0; i < told; ++i) {
+    try {
+      observers_[i]->RecordChanged(recno, new_image, old_image);
+    } catch (...) {
+      // That observer is broken now and says so at its next use; the first failure is the one
+      // the writer hears of.
+    }
+  }
+}
+
 void TTable::StoreLocked(uint32_t recno, const std::string& old_image, const std::string& new_image) {
-  dbf_.Write(header_.RecordOffset(recno), new_image);
-  for (TRecordObserver* o : observers_) o->RecordChanged(recno, old_image, new_image);
+  // The observers first: one that refuses leaves the record as it was.
+  TellObservers(recno, old_image, new_image);
+  try {
+    dbf_.Write(header_.RecordOffset(recno), new_image);
+  } catch (...) {
+    TakeBack(observers_.size(), recno, old_image, new_image);
+    throw;
+  }
 }
 
 std::string TTable::WriteRecord(uint32_t recno, std::string_view image, TLockOwner owner) {
@@ -172,6 +206,7 @@ std::string TTable::UpdateRecord(uint32_t recno, TLockOwner owner, const std::fu
     throw ETableError("Record " + std::to_string(recno) + " does not exist in " + Path());
   std::unique_lock<std::shared_mutex> guard(rw_);
   CheckNotLockedByOther(recno, owner);
+  CheckObservers();
   const std::string old_image = ReadRecordLocked(recno);
   std::string image = old_image;
   change(image);
@@ -182,6 +217,7 @@ std::string TTable::UpdateRecord(uint32_t recno, TLockOwner owner, const std::fu
 uint32_t TTable::AppendBlank(TLockOwner owner) {
   CheckWritable();
   std::unique_lock<std::shared_mutex> guard(rw_);
+  CheckObservers();
   std::lock_guard<std::mutex> one_thread(header_mutex_);
   THeaderLock header_lock(HeaderLockFd(), Path());
   if (!exclusive_) count_ = ReadCountFromFile();
@@ -190,24 +226,29 @@ uint32_t TTable::AppendBlank(TLockOwner owner) {
   const uint64_t at = header_.RecordOffset(recno);
   std::string bytes = blank_;
   bytes += char(kDbfEndOfFile);
+  bool counted = false;
   try {
     dbf_.Write(at, bytes);
     count_ = recno;
-    if (exclusive_)
+    if (exclusive_) {
       header_dirty_ = true;
-    else
+    } else {
       WriteCountToFile();
+      counted = true;
+    }
+    // Told once the record exists, so that nobody finds it in an index before it can be read.
+    TellObservers(recno, std::string_view(), blank_);
   } catch (...) {
     // Leave the file as it was: the records before, and the end mark.
     count_ = recno - 1;
     try {
       dbf_.Truncate(at);
       dbf_.Write(at, std::string(1, char(kDbfEndOfFile)));
+      if (counted) WriteCountToFile();
     } catch (...) {
     }
     throw;
   }
-  for (TRecordObserver* o : observers_) o->RecordChanged(recno, std::string_view(), blank_);
   // The new record is its appender's to fill; it cannot be anyone else's yet.
   locks_->Lock(recno, owner, std::chrono::milliseconds(0));
   return recno;
@@ -233,6 +274,7 @@ std::string TTable::WriteMemo(uint32_t recno, int field_index, const TMemoData& 
     throw ETableError("Record " + std::to_string(recno) + " does not exist in " + Path());
   std::unique_lock<std::shared_mutex> guard(rw_);
   CheckNotLockedByOther(recno, owner);
+  CheckObservers();  // before the memo file changes
   std::lock_guard<std::mutex> one_thread(header_mutex_);
   THeaderLock header_lock(HeaderLockFd(), Path());  // guards the memo file's free block pointer
   const std::string old_image = ReadRecordLocked(recno);
@@ -249,6 +291,7 @@ void TTable::Flush(bool sync) {
   std::unique_lock<std::shared_mutex> guard(rw_);
   if (!dbf_.IsOpen()) return;
   if (header_dirty_) WriteCountToFile();
+  for (TRecordObserver* o : observers_) o->Flush();
   if (sync) {
     dbf_.Sync();
     if (memo_) memo_->Sync();
@@ -263,6 +306,7 @@ void TTable::Close() {
   } catch (...) {
     failure = std::current_exception();
   }
+  DropIndexes();
   memo_.reset();
   dbf_.Close();  // also ends this process's byte-range locks on the file
   if (failure) std::rethrow_exception(failure);

@@ -21,12 +21,34 @@
 
 namespace tavrik::xbase {
 
+class TIndexFile;
+struct TTagDefinition;
+
+// A table's fields as an expression context, with the fixed settings under which index keys and
+// for-conditions are evaluated: Exact off, American dates with the century, epoch 1980. Keys must
+// mean the same in every process and session that maintains a file, whatever their settings.
+class TTableStructure : public TExprContext {
+ public:
+  explicit TTableStructure(const class TTable& table) : table_(table) {}
+  int FieldIndex(std::string_view upper_name) const override;
+  const TFieldInfo& Field(int index) const override;
+  std::string_view RecordImage() const override;
+  uint32_t RecNo() const override { return 0; }
+  const TEngineSettings& Settings() const override;
+
+ private:
+  const TTable& table_;
+};
+
 // Records are read and written whole under the table's reader/writer lock, so no thread sees
 // half a record; appends and other header changes also hold the header byte lock (LockRegion.h),
 // so that two processes never lose an append or tear the header. Every record written is
-// reported to the registered TRecordObservers under the write lock; an observer must not call
-// back into the table (the lock is not recursive), and an error it raises reaches the writer
-// after the record is stored. All methods may be called from several threads at once.
+// reported to the registered TRecordObservers under the write lock before it counts as written;
+// an observer must not call back into the table (the lock is not recursive), and when one
+// refuses a change the write is taken back and the refusal reaches the writer. All methods may
+// be called from several threads at once.
+//
+// Lock order: the reader/writer lock, then the index files' own locks.
 class TTable {
  public:
   // Opens and checks `path` and its memo file. With `exclusive`, no other process may have the
@@ -85,7 +107,36 @@ class TTable {
   void AddObserver(TRecordObserver* observer);
   void RemoveObserver(TRecordObserver* observer);
 
+  // ---- index files (TableIndexes.cpp) ----
+  // Index files are observers that the table keeps current with every write. Its own index file
+  // (ProductionIndexPath) is opened with the table and stays attached while the table is open;
+  // any other stays attached while a work area holds it. A process with index files on a shared
+  // table has the table to itself: a table open in another process gets no index files, and
+  // another process cannot open a table that has them here (its writes would miss them).
+  //
+  // The table's own index file, nullptr when it has none.
+  std::shared_ptr<TIndexFile> OwnIndex() const;
+  // The index file at `path` for one more holder: the one already attached, or opened (a file
+  // left stale by a crash or a failed change is rebuilt from its tag definitions when the table
+  // is writable), or with `create` made empty when there is no file. A file at the own index's
+  // path becomes the own index. Raises EIndexError (and its kinds) or ETableError.
+  std::shared_ptr<TIndexFile> HoldIndex(const std::string& path, bool create);
+  // One more holder of a file already attached.
+  void HoldIndex(const std::shared_ptr<TIndexFile>& file);
+  // One holder less; the last one flushes the file and stops keeping it current. A file made
+  // by HoldIndex that still has no tags is removed with `discard_if_empty`.
+  void ReleaseIndex(const std::shared_ptr<TIndexFile>& file, bool discard_if_empty = false);
+  // Adds (or replaces) a tag of an attached file and builds it from every record while writers
+  // wait. Raises EIndexError / EExprError with the file unchanged.
+  void BuildTag(TIndexFile& file, const TTagDefinition& def);
+  const TTableStructure& Structure() const { return structure_; }
+
  private:
+  class TLockedRecords;
+  struct TIndexHold {
+    std::shared_ptr<TIndexFile> file;
+    int holders;
+  };
   void OpenMemo(bool has_memo_fields);
   void CheckWritable() const;
   void CheckNotLockedByOther(uint32_t recno, TLockOwner owner) const;
@@ -93,7 +144,16 @@ class TTable {
   void WriteCountToFile();
   std::string ReadRecordLocked(uint32_t recno) const;
   void StoreLocked(uint32_t recno, const std::string& old_image, const std::string& new_image);
+  void CheckObservers() const;
+  void TellObservers(uint32_t recno, std::string_view old_image, std::string_view new_image);
+  void TakeBack(size_t told, uint32_t recno, std::string_view old_image, std::string_view new_image) noexcept;
   int HeaderLockFd() const { return exclusive_ ? -1 : dbf_.Fd(); }
+  std::string OwnIndexPath() const;
+  void OpenOwnIndex();
+  std::shared_ptr<TIndexFile> OpenIndexFile(const std::string& path);
+  void Attach(const std::shared_ptr<TIndexFile>& file, int holders);
+  void TakeIndexLock();
+  void DropIndexes() noexcept;
 
   TTableFile dbf_;
   bool exclusive_;
@@ -112,6 +172,14 @@ class TTable {
   std::atomic<uint32_t> count_{0};
   bool header_dirty_ = false;     // exclusive tables: the count in memory is not in the file yet
   std::vector<TRecordObserver*> observers_;
+
+  TTableStructure structure_{*this};
+  // Changed with the reader/writer lock held (shared or exclusive) and this mutex, so writers,
+  // which hold the lock exclusively, read them without it.
+  mutable std::mutex index_mutex_;
+  std::vector<TIndexHold> indexes_;
+  std::shared_ptr<TIndexFile> own_index_;
+  bool index_lock_held_ = false;
 };
 
 // The memo file beside a table file: the table's name with the memo extension, in the letter

@@ -24,6 +24,10 @@ TWorkArea::TWorkArea(const std::string& path, std::string alias, TOpenMode mode,
       owner_(NewLockOwner()),
       natural_(*table_) {
   try {
+    if (std::shared_ptr<TIndexFile> own = table_->OwnIndex()) {
+      table_->HoldIndex(own);
+      orders_.AddFile(own);
+    }
     GoTop();
   } catch (...) {
     Release();
@@ -33,9 +37,25 @@ TWorkArea::TWorkArea(const std::string& path, std::string alias, TOpenMode mode,
 
 TWorkArea::~TWorkArea() { Release(); }
 
+void TWorkArea::ReleaseIndexes(bool report) {
+  std::exception_ptr failure;
+  const std::vector<std::shared_ptr<TIndexFile>> files = orders_.Files();
+  orders_.Clear();
+  order_ = nullptr;
+  for (const std::shared_ptr<TIndexFile>& file : files) {
+    try {
+      table_->ReleaseIndex(file);
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure && report) std::rethrow_exception(failure);
+}
+
 void TWorkArea::Release() noexcept {
   if (!table_) return;
   try {
+    ReleaseIndexes(false);
     table_->Locks().UnlockAll(owner_);
     TTableRegistry::Instance().Release(table_);
   } catch (...) {
@@ -45,9 +65,16 @@ void TWorkArea::Release() noexcept {
 
 void TWorkArea::Close() {
   if (!table_) return;
+  std::exception_ptr failure;
+  try {
+    ReleaseIndexes(true);
+  } catch (...) {
+    failure = std::current_exception();
+  }
   std::shared_ptr<TTable> table = std::move(table_);
   table->Locks().UnlockAll(owner_);
   TTableRegistry::Instance().Release(table);
+  if (failure) std::rethrow_exception(failure);
 }
 
 const TFieldInfo& TWorkArea::FieldByName(std::string_view name) const {

@@ -10,8 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "xbase/Expr.h"
 #include "xbase/ExprContext.h"
+#include "xbase/IndexTag.h"
 #include "xbase/LockTable.h"
+#include "xbase/OrderList.h"
 #include "xbase/RecordOrder.h"
 #include "xbase/Settings.h"
 #include "xbase/Table.h"
@@ -51,9 +54,22 @@ enum TReplaceType : int {
   rtMemoText = 3072,
 };
 
+// What QueryRowCount answers: the records that match the new filter (and the deleted setting),
+// and the records seen through the filter alone.
+struct TQueryCount {
+  uint32_t matches = 0;
+  uint32_t record_count = 0;
+};
+
 // A work area is used by one thread at a time; the table behind it is shared with every other
-// work area on the same file (TTableRegistry). Its navigation is in WorkArea.cpp, its field
-// readings and Replace in WorkAreaFields.cpp.
+// work area on the same file (TTableRegistry), and so are its index files. Its navigation is in
+// WorkArea.cpp, its field readings and Replace in WorkAreaFields.cpp, its orders and seeks in
+// WorkAreaOrders.cpp, expressions and filters in WorkAreaQuery.cpp.
+//
+// Text the client exchanges is ANSI; what the table stores, and so what keys, conditions and
+// expressions see, is the stored text (OEM while translation is on). Every client text that
+// meets stored text (seek keys, scope bounds, expressions, filters, tag keys and conditions) is
+// turned into the stored form first, and every character result back into ANSI.
 class TWorkArea : public TExprContext {
  public:
   // Opens `path` (ETableError / ETableCorrupt as TTableRegistry and TTable raise them) and goes
@@ -106,13 +122,16 @@ class TWorkArea : public TExprContext {
   uint32_t RecCount() { return table_->RefreshRecCount(); }
 
   // The active order (not owned; it must stay alive while it is active), nullptr for the natural
-  // order. The position does not change.
+  // order. The position does not change. The numbered orders below set it themselves.
   void SetOrder(TRecordOrder* order) { order_ = order; }
   TRecordOrder& Order() { return order_ ? *order_ : natural_; }
   // A further condition on visible records, asked with the candidate record current; empty for
   // none.
   using TRecordFilter = std::function<bool(const TWorkArea&)>;
-  void SetFilter(TRecordFilter filter) { filter_ = std::move(filter); }
+  void SetFilter(TRecordFilter filter) {
+    filter_ = std::move(filter);
+    filter_text_.clear();
+  }
   // Whether the current record passes the deleted setting and the filter.
   bool Visible() const;
 
@@ -150,6 +169,70 @@ class TWorkArea : public TExprContext {
   void Unlock(uint32_t recno);
   std::vector<uint32_t> Locks() const;
 
+  // ---- orders (WorkAreaOrders.cpp) ----
+  // The orders of the table's own index file (listed first, from the open on) and of every index
+  // file the work area opened; 0 is the natural order. Index file names without a folder are
+  // looked for beside the table, and get the extension ".mxi" when they have none.
+  TOrderList& Orders();
+  // Lists a further index file; returns its first order number (0 when it has no tags).
+  int IndexOpen(const std::string& file);
+  // Adds the tag to `file` ("" for the table's own index file), creating the file when there is
+  // none, and builds it from every record; the new order becomes current, at its top. Returns
+  // its order number.
+  int IndexTag(const std::string& file, TTagDefinition def);
+  // Stops listing every index file but the table's own, whose orders stay.
+  void CloseIndexes();
+  // Makes order `number` current (0: natural order) and returns the order current before; the
+  // position stays. ETableError "Order <n> does not exist in <ALIAS>".
+  int SelectOrder(int number);
+  // Seeks the key text in the current order (ETableError when there is none). A record the
+  // deleted setting or the filter hides is passed over to the next visible one, which is found
+  // when its key still matches. Not found: the next greater key with SoftSeek on, else the
+  // end (Eof). Returns and remembers whether it was found.
+  bool Seek(std::string_view key_text);
+  bool Found() const { return found_; }
+  // Bounds the current order to keys from `top` to `bottom` (each compared over its own length;
+  // an empty one leaves that end open, both empty remove the scope) and goes to the top. False,
+  // with nothing changed, when no index order is current.
+  bool SetScope(std::string_view top, std::string_view bottom);
+  // 0 the top bound, 1 the bottom one; "" for an open end or without an index order.
+  std::string GetScope(int which);
+  // The current record's ordinal position in the current order (its scope included), the
+  // record number in the natural order; 0 at the end or for a record outside the order.
+  uint32_t KeyPosition();
+  // KeyPosition as a fraction of the records in the order, and back: the record at a fraction
+  // (the nearest visible one when that is hidden).
+  double OrderPosGet();
+  void OrderPosSet(double fraction);
+
+  // ---- expressions and filters (WorkAreaQuery.cpp) ----
+  // Each compiles the client's expression text against the fields and evaluates it on the
+  // current record; EExprError for a text that does not compile or a value that cannot be
+  // computed. EvalTest answers the type code: 1 character, 2 numeric, 3 logical, 4 date.
+  int EvalTest(std::string_view expression) const;
+  // Character values as ANSI text, dates as "yyyymmdd", numbers in up to 15 significant digits,
+  // logicals as "T" / "F".
+  std::string EvalString(std::string_view expression) const;
+  // Numbers, and dates as day numbers (0 for the blank date).
+  double EvalNumeric(std::string_view expression) const;
+  bool EvalLogical(std::string_view expression) const;
+  // 1 when the text is a logical expression (a usable filter), 0 when it compiles to another
+  // type or is empty, -1 when it does not compile.
+  int QueryTest(std::string_view condition) const;
+  // Makes the condition the work area's filter (empty text: no filter), counts and goes to the
+  // first visible record. A record whose condition cannot be computed counts as not matching.
+  TQueryCount QueryRowCount(std::string_view condition);
+  // The filter text as the client gave it, "" for none.
+  const std::string& FilterText() const { return filter_text_; }
+  // Records visible through the current order (its scope), the deleted setting and the filter.
+  uint32_t Count();
+  // The same, but deleted records count whatever the deleted setting.
+  uint32_t QueryRecCount();
+
+  // Client text into the stored form and back (the identity unless OEM translation is on).
+  std::string ToAnsi(std::string text) const;
+  std::string ToOem(std::string text) const;
+
  private:
   void Load(uint32_t recno);
   void GoPhantom();
@@ -157,8 +240,12 @@ class TWorkArea : public TExprContext {
   bool SettleBackward(uint32_t recno);
   void CheckWritableRecord() const;
   void Release() noexcept;
-  std::string ToAnsi(std::string text) const;
-  std::string ToOem(std::string text) const;
+  void ReleaseIndexes(bool report);
+  std::string IndexPath(const std::string& file) const;
+  TIndexOrder* CurrentIndexOrder();
+  TExpression Compile(std::string_view expression) const;
+  uint32_t CountByWalking();
+  void SettleAt(uint32_t recno);
   void WriteField(const TFieldInfo& f, const std::string& text);
   void WriteMemo(const TFieldInfo& f, std::string bytes);
 
@@ -172,6 +259,9 @@ class TWorkArea : public TExprContext {
   TNaturalOrder natural_;
   TRecordOrder* order_ = nullptr;
   TRecordFilter filter_;
+  std::string filter_text_;
+  TOrderList orders_{*this};
+  bool found_ = false;
   uint32_t recno_ = 0;
   std::string image_;
   bool bof_ = false;

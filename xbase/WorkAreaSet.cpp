@@ -262,6 +262,13 @@ int TWorkAreaSet::SysProp(int code, int value) {
     case 1006: return Settings().deleted ? 1 : 0;
     case 1008:
     case 1009: return 0;
+    case 3000: return CurrentArea().Orders().Count();
+    case 3002: {
+      TOrderList& orders = CurrentArea().Orders();
+      if (value < 0 || value > orders.Count())
+        throw ETableError("Order " + std::to_string(value) + " does not exist in " + CurrentArea().Alias());
+      return orders.Descending(value) ? 1 : 0;
+    }
     default: throw ETableError("System property " + std::to_string(code) + " is not supported");
   }
 }

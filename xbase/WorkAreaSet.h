@@ -15,8 +15,9 @@
 namespace tavrik::xbase {
 
 // A set is used by one thread at a time; different sets may be used from different threads at
-// once (their work areas share tables, locks and appends). Failures raise ETableError
-// (ETableCorrupt for damaged files).
+// once (their work areas share tables, index files, locks and appends). Failures raise
+// ETableError (ETableCorrupt for damaged tables), EIndexError and its kinds for index files
+// (IndexError.h) and EExprError for expressions; all derive from tavrik::Exception.
 class TWorkAreaSet {
  public:
   static constexpr int kMaxWorkArea = 65535;
@@ -27,7 +28,10 @@ class TWorkAreaSet {
   TWorkAreaSet& operator=(const TWorkAreaSet&) = delete;
 
   // ---- opening and choosing work areas ----
-  // Opens `file` in the lowest free work area and makes it current; returns its number.
+  // Opens `file` in the lowest free work area and makes it current; returns its number. The
+  // table's own index file (its name with ".mxi"), when there is one, is opened with it and its
+  // orders listed from 1; the natural order is current. A damaged or foreign own index file
+  // makes Use fail; one left stale by a crash is rebuilt.
   // `file` without extension gets ".DBF" (or ".dbf"), and a name that differs from the file's
   // only in letter case finds it. `alias` "" takes the file's base name; aliases are upper case
   // and unique within the set. open_mode: 0 shared, 1 read-only, 2 exclusive; table_type 1..4
@@ -106,11 +110,84 @@ class TWorkAreaSet {
   void SetPassword(const std::string& password);  // accepted; no table is encrypted
   // System properties: 1002 reads Exact, 1003 sets it from the value's low byte and returns the
   // old setting, 1006 reads whether deleted records are hidden, 1008 reads optimistic buffering
-  // (always 0: every write goes straight to the file), 1009 asks for it (no effect, returns 0).
-  // Others raise "System property <n> is not supported".
+  // (always 0: every write goes straight to the file), 1009 asks for it (no effect, returns 0),
+  // 3000 reads the number of orders of the current work area, 3002 whether order `value` (0:
+  // the current one) is descending. Others raise "System property <n> is not supported".
   int SysProp(int code, int value);
   const TEngineSettings& Settings();
   std::string Version() const;
+
+  // ---- orders of the current work area (WorkAreaSetOrders.cpp) ----
+  // Index file names without a folder are looked for beside the table; without an extension
+  // they get ".mxi". Orders are numbered from 1 across the listed files, 0 is the natural order.
+  //
+  // Lists a further index file; returns its first order number (0 when it has no tags).
+  int IndexOpen(const std::string& file);
+  // Adds a tag (or replaces the one of that name) to `file`, "" for the table's own index file,
+  // creating the file when there is none, and builds it from every record. The key and the
+  // for-condition ("" for none) are expressions; a unique tag shows one record per key. The new
+  // order becomes current, at its top; returns its number.
+  int IndexTag(const std::string& file, const std::string& tag, const std::string& key,
+               const std::string& condition, bool unique, bool descending);
+  // Makes order `order` current (0: natural order); returns the order current before. The
+  // position stays. ETableError "Order <n> does not exist in <ALIAS>".
+  int SetOrder(int order);
+  int IndexOrd();
+  // The order number of a tag (any letter case), 0 when none.
+  int TagArea(std::string_view tag);
+  // Facts of order `order` (0: the current one); "" when there is no such order.
+  std::string TagName(int order);
+  std::string IndexName(int order);  // the index file's path
+  // Facts of the current order; "" or 0 in the natural order. IndexType: 1 ordinary, 2 unique.
+  std::string IndexKey();
+  std::string IndexKeyField();  // the field a plain or UPPER() key is made of, else ""
+  std::string IndexCondition();
+  int IndexType();
+  // Closes every index file but the table's own, whose orders stay listed.
+  void CloseIndexes();
+  // Seeks in the current order (ETableError without one): with Exact off a shorter key text
+  // finds the first key it begins; with Exact on it must match the whole key. Hidden records
+  // (deleted, filtered) are passed over. Not found: on the next greater key with SoftSeek on,
+  // else at the end (Eof). Returns whether it was found, which Found repeats.
+  bool Seek(std::string_view key);
+  bool Found();
+  // Bounds the current order to the keys from `low` to `high`, each compared over its own length
+  // (an empty one leaves that end open; both empty remove the scope) and goes to the top. False,
+  // with nothing changed, when the natural order is current.
+  bool SetScope(std::string_view low, std::string_view high);
+  // 0 the low bound, 1 the high one: the text given, "" for an open end.
+  std::string GetScope(int which);
+  // The current record's position as a fraction of the records in the current order (scope
+  // included), and the record at such a fraction.
+  void OrderPosSet(double position);
+  double OrderPosGet();
+  // The current record's ordinal position in the current order (scope included), its record
+  // number in the natural order; 0 at the end of file. The second position value of a batch read.
+  int KeyPosition();
+
+  // ---- expressions and filters of the current work area (WorkAreaSetOrders.cpp) ----
+  // Expressions are evaluated on the current record. EvalTest answers the type code (1 character,
+  // 2 numeric, 3 logical, 4 date); the others raise EExprError for a text that does not compile,
+  // a value that cannot be computed, or a value of the wrong type (EvalNumeric takes numbers and
+  // dates as day numbers; EvalString gives any value as text: dates "yyyymmdd", logicals T/F).
+  int EvalTest(std::string_view expression);
+  std::string EvalString(std::string_view expression);
+  double EvalNumeric(std::string_view expression);
+  bool EvalLogical(std::string_view expression);
+  // Makes `condition` the filter ("" removes it) and goes to the first visible record. Answers
+  // the records that match (visible: the filter, the deleted setting and the scope), 0 when none,
+  // and the records seen through the filter (QueryRecCount). EExprError for a condition that
+  // is not logical; the filter stays as it was then.
+  TQueryCount QueryRowCount(std::string_view condition);
+  // 1 for a logical expression (a usable filter), 0 for another type or an empty text, -1 for a
+  // text that does not compile.
+  int QueryTest(std::string_view condition);
+  // Records seen through the filter (and the scope) whatever the deleted setting.
+  int QueryRecCount();
+  // The filter as given, "" for none.
+  std::string DBFilter();
+  // Records visible: the filter, the deleted setting and the scope of the current order.
+  int Count();
 
   // ---- tables ----
   // Creates a table from a "NAME,TYPE,WIDTH,DECIMALS;..." list (see TableCreate.h), memo files

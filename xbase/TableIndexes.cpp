@@ -1,0 +1,229 @@
+// The index files a table keeps current: its own index file, opened with the table; the others,
+// attached while work areas hold them; the fixed settings their keys are evaluated under; and the
+// lock byte that keeps other processes away while this one has index files on a shared table.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+
+#include "xbase/IndexError.h"
+#include "xbase/IndexFile.h"
+#include "xbase/LockRegion.h"
+#include "xbase/Table.h"
+#include "xbase/TableError.h"
+
+namespace tavrik::xbase {
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// Which table each attached index file keeps current: a file belongs to one table, whose field
+// layout its keys were compiled against.
+std::mutex& OwnersMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::map<const TIndexFile*, const TTable*>& Owners() {
+  static std::map<const TIndexFile*, const TTable*> owners;
+  return owners;
+}
+
+}  // namespace
+
+// ---- the structure as index keys see it ----
+
+int TTableStructure::FieldIndex(std::string_view upper_name) const { return table_.FieldIndex(upper_name); }
+const TFieldInfo& TTableStructure::Field(int index) const { return table_.Fields().at(size_t(index)); }
+std::string_view TTableStructure::RecordImage() const { return table_.BlankRecord(); }
+
+const TEngineSettings& TTableStructure::Settings() const {
+  static const TEngineSettings fixed{};
+  return fixed;
+}
+
+// Records for a tag build or a repair, read while the caller holds the reader/writer lock.
+class TTable::TLockedRecords : public TRecordSource {
+ public:
+  explicit TLockedRecords(TTable& table) : table_(table) {}
+  uint32_t RecordCount() override { return table_.count_; }
+  std::string_view RecordImage(uint32_t recno) override {
+    image_ = table_.ReadRecordLocked(recno);
+    return image_;
+  }
+
+ private:
+  TTable& table_;
+  std::string image_;
+};
+
+// ---- opening and holding ----
+
+std::string TTable::OwnIndexPath() const {
+  const std::string path = ProductionIndexPath(Path());
+  if (Exists(path)) return path;
+  // A file whose extension is in the other letter case is the same index.
+  const size_t dot = path.rfind('.');
+  std::string other = path;
+  for (size_t i = dot + 1; i < other.size(); ++i)
+    other[i] = other[i] >= 'a' && other[i] <= 'z' ? char(other[i] - 32) : char(other[i] >= 'A' && other[i] <= 'Z' ? other[i] + 32 : other[i]);
+  return Exists(other) ? other : path;
+}
+
+std::shared_ptr<TIndexFile> TTable::OpenIndexFile(const std::string& path) {
+  try {
+    return TIndexFile::Open(path, structure_, !Writable());
+  } catch (const EIndexStale&) {
+    // Not closed cleanly (a crash, or a change that failed half-way) or made for fields that
+    // have changed since: the definitions are sound, so the keys are built again from them.
+    if (!Writable()) throw;
+    TLockedRecords records(*this);
+    return TIndexFile::Repair(path, structure_, records);
+  }
+}
+
+void TTable::OpenOwnIndex() {
+  const std::string path = OwnIndexPath();
+  if (!Exists(path)) return;
+  std::shared_lock<std::shared_mutex> writers_wait(rw_);
+  std::lock_guard<std::mutex> guard(index_mutex_);
+  std::shared_ptr<TIndexFile> file = OpenIndexFile(path);
+  Attach(file, 1);
+  own_index_ = std::move(file);
+}
+
+std::shared_ptr<TIndexFile> TTable::OwnIndex() const {
+  std::lock_guard<std::mutex> guard(index_mutex_);
+  return own_index_;
+}
+
+void TTable::TakeIndexLock() {
+  if (exclusive_ || index_lock_held_) return;
+  const int fd = dbf_.Fd();
+  if (!Writable()) {
+    // A reader cannot make a file stale; it only keeps writers of other processes away.
+    TryLockByte(fd, kIndexLockOffset, TLockKind::shared);
+    index_lock_held_ = true;
+    return;
+  }
+  if (!TryLockByte(fd, kIndexLockOffset, TLockKind::exclusive))
+    throw ETableError("Table " + Path() + " is in use with index files by another process");
+  // Taken before looking, so that a process opening the table at the same moment sees the byte.
+  if (ByteLockedElsewhere(fd, kPresenceLockOffset)) {
+    UnlockByte(fd, kIndexLockOffset);
+    throw ETableError("Table " + Path() + " is open in another process; index files need the table to themselves");
+  }
+  index_lock_held_ = true;
+}
+
+void TTable::Attach(const std::shared_ptr<TIndexFile>& file, int holders) {
+  for (TIndexHold& hold : indexes_) {
+    if (hold.file != file) continue;
+    hold.holders += holders;
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> guard(OwnersMutex());
+    auto it = Owners().find(file.get());
+    if (it != Owners().end() && it->second != this)
+      throw EIndexError("Index file " + file->FileName() + " belongs to table " + it->second->Path());
+    TakeIndexLock();
+    Owners()[file.get()] = this;
+  }
+  indexes_.push_back({file, holders});
+  observers_.push_back(file.get());
+}
+
+std::shared_ptr<TIndexFile> TTable::HoldIndex(const std::string& path, bool create) {
+  std::shared_lock<std::shared_mutex> writers_wait(rw_);
+  std::lock_guard<std::mutex> guard(index_mutex_);
+  std::shared_ptr<TIndexFile> file;
+  bool created = false;
+  if (create && !Exists(path)) {
+    CheckWritable();
+    file = TIndexFile::Create(path, structure_);
+    created = true;
+  } else {
+    file = OpenIndexFile(path);
+  }
+  const bool own = !own_index_ && SameFile(path, OwnIndexPath());
+  try {
+    Attach(file, own ? 2 : 1);  // the table holds its own index while it is open
+  } catch (...) {
+    if (created) {
+      file.reset();
+      ::unlink(path.c_str());
+    }
+    throw;
+  }
+  if (own) own_index_ = file;
+  return file;
+}
+
+void TTable::HoldIndex(const std::shared_ptr<TIndexFile>& file) {
+  std::shared_lock<std::shared_mutex> writers_wait(rw_);
+  std::lock_guard<std::mutex> guard(index_mutex_);
+  Attach(file, 1);
+}
+
+void TTable::ReleaseIndex(const std::shared_ptr<TIndexFile>& file, bool discard_if_empty) {
+  std::unique_lock<std::shared_mutex> no_writer(rw_);
+  std::lock_guard<std::mutex> guard(index_mutex_);
+  auto it = std::find_if(indexes_.begin(), indexes_.end(), [&](const TIndexHold& h) { return h.file == file; });
+  if (it == indexes_.end()) return;
+  const bool discard = discard_if_empty && file->TagCount() == 0 && it->holders == (file == own_index_ ? 2 : 1);
+  if (discard && file == own_index_) {
+    own_index_.reset();
+    --it->holders;
+  }
+  if (--it->holders > 0) return;
+  indexes_.erase(it);
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), file.get()), observers_.end());
+  {
+    std::lock_guard<std::mutex> owners(OwnersMutex());
+    Owners().erase(file.get());
+  }
+  if (indexes_.empty() && index_lock_held_) {
+    UnlockByte(dbf_.Fd(), kIndexLockOffset);
+    index_lock_held_ = false;
+  }
+  if (discard) {
+    ::unlink(file->FileName().c_str());
+    return;
+  }
+  file->Flush();
+}
+
+void TTable::BuildTag(TIndexFile& file, const TTagDefinition& def) {
+  CheckWritable();
+  RefreshRecCount();
+  std::shared_lock<std::shared_mutex> writers_wait(rw_);
+  TLockedRecords records(*this);
+  file.CreateTag(def, structure_, records);
+}
+
+void TTable::DropIndexes() noexcept {
+  std::unique_lock<std::shared_mutex> no_writer(rw_);
+  std::lock_guard<std::mutex> guard(index_mutex_);
+  {
+    std::lock_guard<std::mutex> owners(OwnersMutex());
+    for (const TIndexHold& hold : indexes_) Owners().erase(hold.file.get());
+  }
+  for (const TIndexHold& hold : indexes_)
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), hold.file.get()), observers_.end());
+  indexes_.clear();
+  own_index_.reset();
+  index_lock_held_ = false;  // the byte goes with the descriptor
+}
+
+}  // namespace tavrik::xbase
