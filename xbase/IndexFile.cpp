@@ -214,7 +214,9 @@ int TIndexFile::FindTag(std::string_view name) const {
 }
 
 void TIndexFile::CheckUsable() const {
-  if (broken_) throw EIndexStale("Index file " + FileName() + " failed during a change and must be rebuilt (Reindex)");
+  if (broken_)
+    throw EIndexStale("Index file " + FileName() +
+                      " failed during a change and can be used again once it has been closed and opened anew");
 }
 
 template <typename F>

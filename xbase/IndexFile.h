@@ -11,7 +11,9 @@
 // Thread safety: every operation of the file and of its orders holds Mutex().
 //
 // A change that fails half-way (a write error, say) leaves the file broken: every later use
-// raises EIndexStale, and the file on disk stays marked as not closed cleanly, for Repair.
+// raises EIndexStale. On disk it stays marked as not closed cleanly, for Repair, once anything
+// of the change reached it; a failure before that (the first write) leaves it as it was before
+// the change, which the table takes back.
 #pragma once
 
 #include <memory>

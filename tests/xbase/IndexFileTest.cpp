@@ -349,7 +349,8 @@ TEST(IndexFile, AFailedWriteBreaksTheFileUntilRepaired) {
   writes_left = 1;  // the header's "open for writing" mark gets through, the pages do not
   t.Append(t.Image({{"NAME", "A"}}));
   EXPECT_EQ(ErrorOf<EIndexError>([&] { file->Flush(); }), "Cannot write index file mem.mxi: No space left on device");
-  const std::string broken = "Index file mem.mxi failed during a change and must be rebuilt (Reindex)";
+  const std::string broken = "Index file mem.mxi failed during a change and can be used again once it has been closed and opened "
+      "anew";
   EXPECT_EQ(ErrorOf<EIndexStale>([&] { Walk(*file, 0, t); }), broken);
   EXPECT_EQ(ErrorOf<EIndexStale>([&] { t.Write(1, t.Record(1)); }), broken);
   EXPECT_EQ(ErrorOf<EIndexStale>([&] { file->Flush(); }), broken);
