@@ -135,6 +135,94 @@ TEST_F(Mde61, RecordsAndFieldsThroughTheEntryPoints) {
   mx.SetDeleted(0);
 }
 
+TEST_F(Mde61, OrdersSeeksAndFiltersThroughTheEntryPoints) {
+  const TApi& mx = Mx();
+  const std::string path = dir_.File("O.DBF");
+  ASSERT_EQ(mx.Create(path.c_str(), "NAME,C,10;AMOUNT,N,8,2", 2), 1) << mx.LastError();
+  ASSERT_EQ(mx.Use(path.c_str(), "", 0, 2), 1) << mx.LastError();
+  const struct {
+    const char* name;
+    double amount;
+  } rows[] = {{"Adams", 10}, {"Brown", 20}, {"Jones", 30}, {"Smith", 0}};
+  for (const auto& r : rows) {
+    mx.AppendBlank();
+    mx.Replace("NAME", 1024, r.name);
+    mx.Replace("AMOUNT", 8, &r.amount);
+  }
+  mx.Unlock(0);
+
+  EXPECT_EQ(mx.IndexTag("", "NAME", "NAME", nullptr, 0, 0), 1) << mx.LastError();
+  EXPECT_EQ(mx.IndexTag(nullptr, "AMT", "AMOUNT", "AMOUNT > 0", 0, 1), 2) << mx.LastError();
+  EXPECT_EQ(mx.IndexTag("", nullptr, "NAME", "", 0, 0), 0);
+  EXPECT_STREQ(mx.LastError(), "No tag name given");
+  EXPECT_EQ(mx.IndexTag("", "BAD", "NOSUCH", "", 0, 0), 0);
+  EXPECT_STREQ(mx.LastError(), "Unknown field: NOSUCH");
+  EXPECT_EQ(mx.SysProp(3000, 0), 2);
+  EXPECT_EQ(mx.SysProp(3002, 0), 1);
+  EXPECT_EQ(mx.SetOrder(1), 2);
+  EXPECT_EQ(mx.IndexOrd(), 1);
+  EXPECT_STREQ(mx.TagName(2), "AMT");
+  EXPECT_STREQ(mx.IndexKey(), "NAME");
+  EXPECT_STREQ(mx.IndexKeyField(), "NAME");
+  EXPECT_STREQ(mx.IndexCondition(), "");
+  EXPECT_EQ(mx.IndexType(), 1);
+  EXPECT_EQ(std::string(mx.IndexName(2)), dir_.File("O.MXI"));
+  EXPECT_EQ(mx.TagArea("amt"), 2);
+  EXPECT_EQ(mx.SetOrder(3), 0);
+  EXPECT_STREQ(mx.LastError(), "Order 3 does not exist in O");
+
+  EXPECT_EQ(mx.Seek("Jo"), 1);
+  EXPECT_EQ(mx.Found(), 1);
+  EXPECT_STREQ(mx.GetTrimString("NAME"), "Jones");
+  EXPECT_EQ(mx.Seek("Zz"), 0);
+  EXPECT_EQ(mx.Found(), 0);
+  EXPECT_EQ(mx.Eof(), 1);
+  // Scope bounds come with their lengths; nothing after them is read.
+  const char low[] = {'B', 'x'};
+  const char high[] = {'J', 'z'};
+  EXPECT_EQ(mx.SetScope(low, 1, high, 1), 1);
+  EXPECT_STREQ(mx.GetScope(0), "B");
+  EXPECT_STREQ(mx.GetScope(1), "J");
+  EXPECT_EQ(mx.Count(), 2);
+  EXPECT_EQ(mx.SetScope(nullptr, 3, "", 0), 0);
+  EXPECT_STREQ(mx.LastError(), "Invalid scope bounds");
+  EXPECT_EQ(mx.SetScope(nullptr, 0, nullptr, 0), 1);
+  EXPECT_EQ(mx.Count(), 4);
+  mx.Go(3);
+  EXPECT_EQ(int(mx.OrderPosGet() * 4), 3);
+  mx.OrderPosSet(0.25);
+  EXPECT_EQ(mx.RecNo(), 1);
+
+  EXPECT_EQ(mx.EvalTest("AMOUNT * 2"), 2);
+  EXPECT_DOUBLE_EQ(mx.EvalNumeric("AMOUNT * 2"), 20.0);
+  EXPECT_STREQ(mx.EvalString("NAME"), "Adams     ");
+  EXPECT_EQ(mx.EvalLogical("AMOUNT > 5"), 1);
+  EXPECT_EQ(mx.EvalTest("NOSUCH"), 0);
+  EXPECT_STREQ(mx.LastError(), "Unknown field: NOSUCH");
+  EXPECT_EQ(mx.EvalNumeric("1 / 0"), 0.0);
+  EXPECT_STREQ(mx.LastError(), "Division by zero");
+
+  int count = 77;
+  EXPECT_EQ(mx.QueryRowCount("AMOUNT > 15", &count), 2);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(mx.RecNo(), 2);  // the first match in the current order
+  EXPECT_STREQ(mx.DBFilter(), "AMOUNT > 15");
+  EXPECT_EQ(mx.QueryRecCount(), 2);
+  count = 77;
+  EXPECT_EQ(mx.QueryRowCount("NAME", &count), 0);
+  EXPECT_EQ(count, 77);
+  EXPECT_STREQ(mx.LastError(), "Filter expression is not logical: NAME");
+  EXPECT_EQ(mx.QueryTest("NAME"), 0);
+  EXPECT_EQ(mx.QueryTest("AMOUNT > 1"), 1);
+  EXPECT_EQ(mx.QueryRowCount(nullptr, &count), 4);
+  EXPECT_STREQ(mx.DBFilter(), "");
+
+  EXPECT_EQ(mx.IndexOpen(nullptr), 0);
+  EXPECT_STREQ(mx.LastError(), "No index file given");
+  mx.CloseIndexes();
+  EXPECT_EQ(mx.SysProp(3000, 0), 2);  // the table's own index file stays
+}
+
 TEST_F(Mde61, LocksBetweenWorkAreasOfTheLibrary) {
   const TApi& mx = Mx();
   const std::string path = dir_.File("L.DBF");
