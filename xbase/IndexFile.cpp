@@ -191,7 +191,7 @@ void TIndexFile::LoadTags(const TExprContext& structure) {
     }
     if (tag->Key().Length() != key_length || KeyTypeLetter(tag->Key().Type()) != key_type)
       throw EIndexStale("Tag " + def->name + " of index file " + FileName() +
-                        " no longer fits the table's fields and must be rebuilt (Reindex)");
+                        " no longer fits the table's fields and must be rebuilt");
     if (!def->unique && slots[i].firsts.root != 0) pager_->Corrupt("tag " + def->name + " holds a tree it cannot have");
     tags_.push_back(std::move(tag));
   }

@@ -82,7 +82,7 @@ void TIndexPager::ReadHeader(bool allow_stale) {
       Corrupt("tag slot " + std::to_string(i + 1) + " points outside the file");
   }
   if (state == kStateWriting && !allow_stale)
-    throw EIndexStale("Index file " + name + " was not closed properly and must be rebuilt (Reindex)");
+    throw EIndexStale("Index file " + name + " was not closed properly and must be rebuilt");
 }
 
 void TIndexPager::WriteHeader() {

@@ -299,7 +299,7 @@ TEST(IndexFile, ACrashLeavesAStaleFileThatRepairMends) {
   // What the disk holds when the process dies before the next flush:
   auto crashed = std::make_shared<TBytes>(*disk);
   EXPECT_EQ(ErrorOf<EIndexStale>([&] { TIndexFile::Open(std::make_unique<TMemoryStorage>("mem.mxi", crashed), t); }),
-            "Index file mem.mxi was not closed properly and must be rebuilt (Reindex)");
+            "Index file mem.mxi was not closed properly and must be rebuilt");
   auto repaired = TIndexFile::Repair(std::make_unique<TMemoryStorage>("mem.mxi", crashed), t, t);
   ASSERT_EQ(repaired->TagCount(), 2);
   EXPECT_EQ(repaired->Tag(1).Definition().condition, "ACTIVE");
@@ -358,7 +358,7 @@ TEST(IndexFile, AFailedWriteBreaksTheFileUntilRepaired) {
   // On disk the file says it was not closed cleanly.
   auto copy = std::make_shared<TBytes>(*disk);
   EXPECT_EQ(ErrorOf<EIndexStale>([&] { TIndexFile::Open(std::make_unique<TMemoryStorage>("mem.mxi", copy), t); }),
-            "Index file mem.mxi was not closed properly and must be rebuilt (Reindex)");
+            "Index file mem.mxi was not closed properly and must be rebuilt");
   auto repaired = TIndexFile::Repair(std::make_unique<TMemoryStorage>("mem.mxi", copy), t, t);
   EXPECT_EQ(Walk(*repaired, 0, t).front(), 201u);
 }
@@ -440,7 +440,7 @@ TEST(IndexFile, TagsThatNoLongerFitTheTableAreRefused) {
   TIndexFile::Create(path, t)->CreateTag({"NAME", "NAME", "", false, false}, t, t);
   TMemTable wider = Names(50, 12);
   EXPECT_EQ(ErrorOf<EIndexStale>([&] { TIndexFile::Open(path, wider); }),
-            "Tag NAME of index file " + path + " no longer fits the table's fields and must be rebuilt (Reindex)");
+            "Tag NAME of index file " + path + " no longer fits the table's fields and must be rebuilt");
   TMemTable other({{"CODE", 'C', 4, 0, 0}});
   EXPECT_EQ(ErrorOf<EIndexError>([&] { TIndexFile::Open(path, other); }),
             "Tag NAME of index file " + path + " cannot be used: Unknown field: NAME");
