@@ -57,6 +57,9 @@ class TSessionState {
     if (!slot) slot = std::make_shared<T>();
     return *static_cast<T*>(slot.get());
   }
+  // Destroys every extension now (their tables close and their locks go), rather than when the
+  // server next tidies up finished sessions.
+  void ReleaseExtensions() { extensions_.clear(); }
 
  private:
   std::map<std::type_index, std::shared_ptr<void>> extensions_;

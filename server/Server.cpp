@@ -6,6 +6,7 @@
 #include "server/FileCommands.h"
 #include "server/LoginCommands.h"
 #include "server/Notices.h"
+#include "server/WorkAreaCommands.h"
 
 namespace tavrik::server {
 
@@ -13,7 +14,8 @@ TDispatcher MakeDispatcher(TServerContext& context) {
   TDispatcher dispatcher;
   RegisterLoginCommands(dispatcher, context);
   RegisterFileCommands(dispatcher, context);
-  // The work-area, procedure and SQL families register here once the engine is linked in.
+  RegisterWorkAreaCommands(dispatcher, context);
+  // The procedure and SQL families register here.
   return dispatcher;
 }
 
@@ -36,6 +38,12 @@ void TServer::Start() {
   for (const auto& [name, folder] : c.file_areas.Items()) {
     bool there = ::access(folder.c_str(), R_OK | W_OK | X_OK) == 0;
     context_.log.Line("file area " + name + " = " + folder + (there ? "" : " (missing or not writable)"));
+    if (int removed = RemovePartialUploads(folder))
+      context_.log.Line("removed " + std::to_string(removed) + " partial uploads left in " + folder);
+  }
+  for (const auto& [name, folder] : c.aliases.Items()) {
+    bool there = ::access(folder.c_str(), R_OK | W_OK | X_OK) == 0;
+    context_.log.Line("database " + name + " = " + folder + (there ? "" : " (missing or not writable)"));
   }
   accept_thread_ = std::thread([this] { AcceptLoop(); });
 }

@@ -24,6 +24,11 @@ void TSession::Run() {
   if (shutting_down_ && end == "closed by the client") end = "closed at shutdown";
   std::string who = state_.LoggedIn() ? " (" + Printable(state_.user, 40) + ")" : "";
   state_.ticket.reset();
+  try {
+    state_.ReleaseExtensions();
+  } catch (const std::exception& e) {
+    end += std::string(" (closing its tables: ") + e.what() + ")";
+  }
   channel_->Abort();  // the client sees the end now, not when the server next tidies up
   context_.log.Line(Tag() + end + who);
 }

@@ -1,0 +1,102 @@
+#include "server/DataFolders.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "core/StrUtils.h"
+#include "server/FileArea.h"
+#include "server/ServerLog.h"
+#include "xbase/WorkAreaSet.h"
+
+namespace tavrik::server {
+
+namespace {
+
+enum class TKind { missing, file, link, other };
+
+TKind KindOf(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return TKind::missing;
+  if (S_ISLNK(st.st_mode)) return TKind::link;
+  return S_ISREG(st.st_mode) ? TKind::file : TKind::other;
+}
+
+std::string NameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Stem(const std::string& name) {
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+void CheckName(std::string_view name, std::string_view what) {
+  try {
+    CheckPlainName(name);
+  } catch (const EBadFileName& e) {
+    throw EBadTableName(std::string(what) + " \"" + Printable(name, 255) + "\" refused: " + e.Message());
+  }
+}
+
+// Memo and index files carry the table's stem; the engine opens them by name, so none of them
+// may lead elsewhere either.
+void CheckCompanions(const std::string& folder, const std::string& table_name) {
+  const std::string stem = UpperCase(Stem(table_name)) + ".";
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  std::string link;
+  while (dirent* e = ::readdir(dir)) {
+    std::string name = e->d_name;
+    if (UpperCase(name).rfind(stem, 0) == 0 && KindOf(folder + "/" + name) == TKind::link) {
+      link = name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  if (!link.empty()) throw EBadTableName("Table " + table_name + " refused: " + Printable(link, 255) + " is a link");
+}
+
+}  // namespace
+
+std::string DataFolder(const TServerConfig& config, std::string_view alias) {
+  auto folder = config.aliases.Find(alias);
+  if (!folder) throw EUnknownDatabase("Unknown database alias \"" + Printable(alias, 255) + "\"");
+  std::string f = *folder;
+  while (f.size() > 1 && f.back() == '/') f.pop_back();  // paths are built as folder + "/" + name
+  return f;
+}
+
+std::string TablePath(const std::string& folder, std::string_view name) {
+  CheckName(name, "Table name");
+  const std::string path = xbase::ResolveTablePath(folder + "/" + std::string(name));
+  // The engine looks only in the folder given, but a link found there could lead anywhere.
+  if (FolderOf(path) != folder) throw EBadTableName("Table name \"" + Printable(name, 255) + "\" refused");
+  switch (KindOf(path)) {
+    case TKind::missing: throw ENoSuchTable("Table " + Printable(name, 255) + " does not exist");
+    case TKind::link: throw EBadTableName("Table " + Printable(name, 255) + " refused: it is a link");
+    case TKind::other: throw ENoSuchTable("Table " + Printable(name, 255) + " is not a file");
+    case TKind::file: break;
+  }
+  CheckCompanions(folder, NameOf(path));
+  return path;
+}
+
+std::string IndexPath(const std::string& folder, std::string_view name) {
+  CheckName(name, "Index name");
+  std::string file(name);
+  if (file.find('.') == std::string::npos) file += ".mxi";
+  const std::string path = folder + "/" + file;
+  switch (KindOf(path)) {
+    case TKind::link: throw EBadTableName("Index " + Printable(name, 255) + " refused: it is a link");
+    case TKind::file: return path;
+    default: return {};
+  }
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace tavrik::server

@@ -1,0 +1,91 @@
+#include "server/OrderCommands.h"
+
+#include <algorithm>
+
+#include "server/DataFolders.h"
+#include "server/WorkAreaCodec.h"
+#include "server/WorkAreaSession.h"
+
+namespace tavrik::server {
+
+namespace {
+
+using namespace wire;
+
+// Order numbers are 16-bit signed on the client: 4 digits, or 8 for a negative one.
+int OrderArgument(const std::string& payload, std::string_view what) {
+  if (payload.size() != 4 && payload.size() != 8) throw ERefused(std::string(what) + ": 4 hexadecimal digits expected");
+  const int32_t order = static_cast<int32_t>(ParseHex(payload, what));
+  if (order < -32768 || order > 32767) throw ERefused(std::string(what) + ": no order " + std::to_string(order));
+  return order;
+}
+
+std::string FileNameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string IndexOpen(TWorkAreaSession& w, TServerContext& context, const std::string& payload) {
+  TFieldReader f(payload);
+  const std::string database = f.Padded(255, "IndexOpen database alias");
+  const std::string name = f.Padded(255, "IndexOpen index name");
+  f.End("IndexOpen");
+  const std::string folder = FolderOf(w.areas.CurrentArea().Path());
+  try {
+    if (!database.empty() && DataFolder(context.config, database) != folder)
+      throw ERefused("IndexOpen: index files are opened beside their table, not in database " + database);
+    std::string path = IndexPath(folder, name);
+    if (path.empty()) throw ERefused("IndexOpen: no index file " + name);
+    return Dec(w.areas.IndexOpen(path));
+  } catch (const EDataFolder& e) {
+    throw ERefused(e.Message());
+  }
+}
+
+// The lengths tell the values from their padding: a key may end in blanks of its own.
+std::string SetScope(TWorkAreaSession& w, const std::string& payload) {
+  TFieldReader f(payload);
+  const size_t low_length = f.Hex(4, "SetScope low length");
+  const size_t high_length = f.Hex(4, "SetScope high length");
+  const std::string_view low = f.Raw(std::max<size_t>(255, low_length), "SetScope low value").substr(0, low_length);
+  const std::string_view high = f.Raw(std::max<size_t>(255, high_length), "SetScope high value").substr(0, high_length);
+  f.End("SetScope");
+  return YN(w.areas.SetScope(low, high));
+}
+
+}  // namespace
+
+void RegisterOrderCommands(TDispatcher& d, TServerContext& context) {
+  using W = TWorkAreaSession;
+  using S = TSessionState;
+  using R = TRequest;
+  AddAreaCommand(d, "0503", "Seek", [](W& w, S&, R& r) { return YN(w.areas.Seek(r.payload)); });
+  AddAreaCommand(d, "0548", "Found", [](W& w, S&, R&) { return YN(w.areas.Found()); });
+  AddAreaCommand(d, "0507", "SetOrder", [](W& w, S&, R& r) { return Dec(w.areas.SetOrder(OrderArgument(r.payload, "SetOrder"))); });
+  AddAreaCommand(d, "0526", "IndexOrd", [](W& w, S&, R&) { return Dec(w.areas.IndexOrd()); });
+  AddAreaCommand(d, "0517", "TagArea", [](W& w, S&, R& r) { return Dec(w.areas.TagArea(r.payload)); });
+  AddAreaCommand(d, "0518", "TagName", [](W& w, S&, R& r) { return w.areas.TagName(OrderArgument(r.payload, "TagName")); });
+  AddAreaCommand(d, "0525", "IndexName", [](W& w, S&, R& r) {
+    return FileNameOf(w.areas.IndexName(ParseDec(r.payload, "IndexName")));
+  });
+  AddAreaCommand(d, "0554", "IndexKey", [](W& w, S&, R&) { return w.areas.IndexKey(); });
+  AddAreaCommand(d, "0555", "IndexKeyField", [](W& w, S&, R&) { return w.areas.IndexKeyField(); });
+  AddAreaCommand(d, "0552", "IndexCondition", [](W& w, S&, R&) { return w.areas.IndexCondition(); });
+  AddAreaCommand(d, "0553", "IndexType", [](W& w, S&, R&) { return Dec(w.areas.IndexType()); });
+  AddAreaCommand(d, "0620", "IndexOpen", [&context](W& w, S&, R& r) { return IndexOpen(w, context, r.payload); });
+  AddAreaCommand(d, "0533", "CloseIndexes", [](W& w, S&, R&) {
+    w.areas.CloseIndexes();
+    return std::string(kDone);
+  });
+  AddAreaCommand(d, "0567", "SetScope", [](W& w, S&, R& r) { return SetScope(w, r.payload); });
+  AddAreaCommand(d, "0550", "GetScope", [](W& w, S&, R& r) { return w.areas.GetScope(ParseDec(r.payload, "GetScope")); });
+  AddAreaCommand(d, "0558", "OrderPosSet", [](W& w, S&, R& r) {
+    w.areas.OrderPosSet(ParseFloat(r.payload, "OrderPosSet"));
+    return std::string(kDone);
+  });
+  AddAreaCommand(d, "0578", "IsEncrypted", [](W& w, S&, R& r) {
+    return YN(w.areas.IsEncrypted(ParseDec(r.payload, "IsEncrypted")));
+  });
+}
+
+}  // namespace tavrik::server
