@@ -1,5 +1,6 @@
 #include "server/FileArea.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,6 +36,33 @@ void CheckPlainName(std::string_view name) {
   }
   if (name.substr(0, kPartialPrefix.size()) == kPartialPrefix)
     throw EBadFileName("file name reserved for partial uploads");
+}
+
+namespace {
+bool IsPartialName(std::string_view name) {
+  constexpr std::string_view suffix = ".part";
+  if (name.size() != kPartialPrefix.size() + 16 + suffix.size()) return false;
+  if (name.substr(0, kPartialPrefix.size()) != kPartialPrefix || name.substr(name.size() - suffix.size()) != suffix)
+    return false;
+  for (char c : name.substr(kPartialPrefix.size(), 16))
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+}  // namespace
+
+int RemovePartialUploads(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  int removed = 0;
+  while (dirent* e = ::readdir(dir)) {
+    struct stat st {};
+    if (!IsPartialName(e->d_name) || ::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode))
+      continue;
+    if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 ssize_t TUploadIo::Write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }

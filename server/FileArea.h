@@ -26,6 +26,11 @@ constexpr std::string_view kPartialPrefix = ".marvekd-";
 // "..", no "/", "\" or control characters (NUL among them), not the partial-upload prefix.
 void CheckPlainName(std::string_view name);
 
+// Removes the partial uploads a server that was killed left in `folder`: regular files named as
+// this server names them (the prefix, 16 hexadecimal digits, ".part"), nothing else. Returns how
+// many went. Run at start, before any client can begin an upload.
+int RemovePartialUploads(const std::string& folder);
+
 // The system calls an upload makes to write and flush; tests override one to fail on purpose
 // (a full disk, a failing flush).
 class TUploadIo {

@@ -2,7 +2,7 @@
 // standard output once it accepts connections, reads administrator commands from standard
 // input (server/AdminConsole.h), and ends on "shutdown", SIGTERM or SIGINT after sending every
 // client the shutdown notice. Exit status: 0 after a shutdown, 2 for bad options or settings,
-// 1 when it cannot listen.
+// 1 when it cannot listen or cannot make the demo.
 #include <signal.h>
 #include <unistd.h>
 
@@ -28,10 +28,16 @@ int main(int argc, char** argv) {
     }
     if (!options.init_demo_dir.empty()) {
       std::string report;
-      std::string ini = InitDemo(options.init_demo_dir, report);
-      std::fputs(report.c_str(), stdout);
-      std::printf("start the server with: marvekd --config %s\n", ini.c_str());
-      return 0;
+      try {
+        std::string ini = InitDemo(options.init_demo_dir, report);
+        std::fputs(report.c_str(), stdout);
+        std::printf("start the server with: marvekd --config %s\n", ini.c_str());
+        return 0;
+      } catch (const EDemoSetup& e) {
+        std::fputs(report.c_str(), stdout);
+        std::fprintf(stderr, "marvekd: %s\n", e.Message().c_str());
+        return 1;
+      }
     }
     config = options.MakeConfig();
   } catch (const Exception& e) {
