@@ -43,7 +43,8 @@ void TServerConfig::Check() const {
     throw EServerConfig("Address: not an IPv4 address: " + address);
   if (max_users < 1) throw EServerConfig("MaxUsers: must be at least 1");
   if (max_clients < 1) throw EServerConfig("MaxClients: must be at least 1");
-  if (max_payload < 1024) throw EServerConfig("MaxPayload: must be at least 1K");
+  // Below this a login record (1,788 bytes) or a table's open request could not get through.
+  if (max_payload < 4096) throw EServerConfig("MaxPayload: must be at least 4K");
   if (max_upload < 510 || max_upload > kMaxUploadLimit)
     throw EServerConfig("MaxUpload: must lie between 510 bytes and 2G");
   if (idle_timeout.count() < 1) throw EServerConfig("IdleTimeout: must be at least 1 second");

@@ -7,7 +7,7 @@
 //              Port=8121           0 = an ephemeral port chosen by the system
 //              MaxUsers=10         logged-in sessions at once; one more login is refused
 //              MaxClients=32       connections at once (one thread each); one more is closed
-//              MaxPayload=16M      longest payload of any request but a file upload
+//              MaxPayload=16M      longest payload of any request but a file upload (4K at least)
 //              MaxUpload=2G        longest payload of a file upload ("0037"), at most 2G
 //              IdleTimeout=300     seconds a client may stay silent, between or inside frames
 //              LogFile=            log file; empty = standard error

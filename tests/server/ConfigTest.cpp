@@ -71,7 +71,7 @@ TEST_F(ConfigTest, BadValuesNameTheFileTheKeyAndTheValue) {
       {"[SERVER]\nMaxUsers=0\n", "MaxUsers: not a number from 1 to 100000: 0"},
       {"[SERVER]\nIdleTimeout=-1\n", "IdleTimeout: not a number from 1 to 86400: -1"},
       {"[SERVER]\nMaxPayload=16 MB\n", "MaxPayload: not a size: 16 MB"},
-      {"[SERVER]\nMaxPayload=100\n", "MaxPayload: must be at least 1K"},
+      {"[SERVER]\nMaxPayload=4095\n", "MaxPayload: must be at least 4K"},
       {"[SERVER]\nMaxUpload=3G\n", "MaxUpload: must lie between 510 bytes and 2G"},
       {"[SERVER]\nAddress=db.example\n", "Address: not an IPv4 address: db.example"},
   };
