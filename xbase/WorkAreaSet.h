@@ -138,11 +138,12 @@ class TWorkAreaSet {
   // Facts of order `order` (0: the current one); "" when there is no such order.
   std::string TagName(int order);
   std::string IndexName(int order);  // the index file's path
-  // Facts of the current order; "" or 0 in the natural order. IndexType: 1 ordinary, 2 unique.
-  std::string IndexKey();
-  std::string IndexKeyField();  // the field a plain or UPPER() key is made of, else ""
-  std::string IndexCondition();
-  int IndexType();
+  // Facts of order `order`, by default the current one; "" or 0 for the natural order or no
+  // such order. IndexType: 1 ordinary, 2 unique. (Descending: SysProp 3002.)
+  std::string IndexKey(int order = 0);
+  std::string IndexKeyField(int order = 0);  // the field a plain or UPPER() key is made of, else ""
+  std::string IndexCondition(int order = 0);
+  int IndexType(int order = 0);
   // Closes every index file but the table's own, whose orders stay listed.
   void CloseIndexes();
   // Seeks in the current order (ETableError without one): with Exact off a shorter key text

@@ -17,19 +17,19 @@ int TWorkAreaSet::TagArea(std::string_view tag) { return CurrentArea().Orders().
 std::string TWorkAreaSet::TagName(int order) { return CurrentArea().Orders().TagName(order); }
 std::string TWorkAreaSet::IndexName(int order) { return CurrentArea().Orders().IndexName(order); }
 
-std::string TWorkAreaSet::IndexKey() {
+std::string TWorkAreaSet::IndexKey(int order) {
   TWorkArea& area = CurrentArea();
-  return area.ToAnsi(area.Orders().IndexKey());
+  return area.ToAnsi(area.Orders().IndexKey(order));
 }
 
-std::string TWorkAreaSet::IndexKeyField() { return CurrentArea().Orders().IndexKeyField(); }
+std::string TWorkAreaSet::IndexKeyField(int order) { return CurrentArea().Orders().IndexKeyField(order); }
 
-std::string TWorkAreaSet::IndexCondition() {
+std::string TWorkAreaSet::IndexCondition(int order) {
   TWorkArea& area = CurrentArea();
-  return area.ToAnsi(area.Orders().IndexCondition());
+  return area.ToAnsi(area.Orders().IndexCondition(order));
 }
 
-int TWorkAreaSet::IndexType() { return CurrentArea().Orders().IndexType(); }
+int TWorkAreaSet::IndexType(int order) { return CurrentArea().Orders().IndexType(order); }
 void TWorkAreaSet::CloseIndexes() { CurrentArea().CloseIndexes(); }
 bool TWorkAreaSet::Seek(std::string_view key) { return CurrentArea().Seek(key); }
 bool TWorkAreaSet::Found() { return CurrentArea().Found(); }

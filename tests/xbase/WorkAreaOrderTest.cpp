@@ -67,6 +67,14 @@ TEST_F(Orders, TagsAreListedWithTheirFacts) {
   EXPECT_EQ(set_.TagArea("CITY"), 3);
   EXPECT_EQ(set_.TagArea("NOSUCH"), 0);
 
+  // Any order's facts without making it current.
+  EXPECT_EQ(set_.IndexKey(2), "AMOUNT");
+  EXPECT_EQ(set_.IndexCondition(2), "ACTIVE");
+  EXPECT_EQ(set_.IndexType(2), 2);
+  EXPECT_EQ(set_.IndexKeyField(1), "NAME");
+  EXPECT_EQ(set_.IndexKey(4), "");
+  EXPECT_EQ(set_.IndexOrd(), 3);
+
   EXPECT_EQ(set_.SetOrder(0), 3);
   EXPECT_EQ(set_.IndexKey(), "");
   EXPECT_EQ(set_.IndexType(), 0);
