@@ -129,6 +129,16 @@ void SelectIndex(xbase::TWorkAreaSet& areas, const std::string& folder, const TU
   areas.GoTop();
 }
 
+// Engine messages name files by their full path; the client is told the name alone, since the
+// server's folders are none of its business.
+std::string WithoutFolder(std::string message, const std::string& folder) {
+  if (folder.empty()) return message;
+  const std::string prefix = folder + "/";
+  for (size_t at = message.find(prefix); at != std::string::npos; at = message.find(prefix, at))
+    message.erase(at, prefix.size());
+  return message;
+}
+
 class TUseCommands {
  public:
   explicit TUseCommands(TServerContext& context) : context_(context) {}
@@ -153,19 +163,19 @@ class TUseCommands {
       try {
         ApplySettings(areas, u);
       } catch (const Exception& e) {
-        throw TUseFailure{6, e.Message()};
+        throw TUseFailure{6, WithoutFolder(e.Message(), folder)};
       }
       try {
         opened = areas.Use(path, FreeAlias(areas, path), u.open_mode, u.table_type, u.commit_level);
       } catch (const Exception& e) {
-        throw TUseFailure{4, e.Message()};
+        throw TUseFailure{4, WithoutFolder(e.Message(), folder)};
       }
       try {
         SelectIndex(areas, folder, u);
       } catch (const EBadTableName& e) {
         throw TUseFailure{2, e.Message()};
       } catch (const Exception& e) {
-        throw TUseFailure{5, e.Message()};
+        throw TUseFailure{5, WithoutFolder(e.Message(), folder)};
       }
       work.folder = folder;
       return OpenedReply(areas, opened);
