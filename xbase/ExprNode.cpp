@@ -29,9 +29,9 @@ class TLiteralNode : public TExprNode {
 TExprType FieldType(const TFieldInfo& field) {
   switch (field.type) {
     case 'C': return TExprType::etCharacter;
+    // I fields hold a binary integer, not text; the tables refuse them, and so do expressions.
     case 'N':
-    case 'F':
-    case 'I': return TExprType::etNumeric;
+    case 'F': return TExprType::etNumeric;
     case 'D': return TExprType::etDate;
     case 'L': return TExprType::etLogical;
     default:

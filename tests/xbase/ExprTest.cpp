@@ -24,7 +24,8 @@ TMemTable MakeTable() {
                {"ACTIVE", 'L', 1, 0, 0},
                {"NOTE", 'M', 10, 0, 0},
                {"EMPTYD", 'D', 8, 0, 0},
-               {"BADNUM", 'N', 6, 0, 0}});
+               {"BADNUM", 'N', 6, 0, 0},
+               {"COUNTER", 'I', 4, 0, 0}});
   t.Append(t.Image({{"NAME", "Smith"}, {"CITY", "Utrecht"}, {"AMOUNT", "123.45"}, {"QTY", "3"},
                     {"BORN", "19850704"}, {"ACTIVE", "T"}, {"BADNUM", "1,5"}}));
   return t;
@@ -321,6 +322,7 @@ TEST(Expr, CompileErrorsNameTheFault) {
       {"IIF(ACTIVE, 1, 'a')", "Argument 3 of IIF must be numeric like argument 2, not character"},
       {"MAX(1, BORN)", "Argument 2 of MAX must be numeric like argument 1, not date"},
       {"NOTE", "Field NOTE of type M cannot be used in an expression"},
+      {"COUNTER + 1", "Field COUNTER of type I cannot be used in an expression"},
       {"1" + std::string(400, '0'), "Number out of range at position 1"},
       {std::string(300, '(') + "1" + std::string(300, ')'), "Expression nested too deeply"},
       {std::string(300, '-') + "1", "Expression nested too deeply"},
