@@ -86,7 +86,19 @@ std::string IndexPath(const std::string& folder, std::string_view name) {
   CheckName(name, "Index name");
   std::string file(name);
   if (file.find('.') == std::string::npos) file += ".mxi";
-  const std::string path = folder + "/" + file;
+  // Tables made elsewhere carry names in either case; the engine finds tables so too.
+  std::string path = folder + "/" + file;
+  if (KindOf(path) == TKind::missing) {
+    const std::string upper = UpperCase(file);
+    if (DIR* dir = ::opendir(folder.c_str())) {
+      while (dirent* e = ::readdir(dir))
+        if (UpperCase(e->d_name) == upper) {
+          path = folder + "/" + e->d_name;
+          break;
+        }
+      ::closedir(dir);
+    }
+  }
   switch (KindOf(path)) {
     case TKind::link: throw EBadTableName("Index " + Printable(name, 255) + " refused: it is a link");
     case TKind::file: return path;

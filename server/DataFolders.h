@@ -25,8 +25,8 @@ std::string DataFolder(const TServerConfig& config, std::string_view alias);
 // or a file that is a link, ENoSuchTable when there is no such regular file.
 std::string TablePath(const std::string& folder, std::string_view name);
 
-// The path of index file `name` in `folder` (".mxi" added when it has no extension), or "" when
-// there is no such regular file. EBadTableName for a name that is not plain or a link.
+// The path of index file `name` in `folder` (".mxi" added when it has no extension, letter case
+// ignored), or "" when there is no such regular file. EBadTableName for a name that is not plain or a link.
 std::string IndexPath(const std::string& folder, std::string_view name);
 
 // The folder part of a path ("" for a bare name).

@@ -257,5 +257,202 @@ TEST_F(WorkAreaTest, PutBlobStreamsThatDoNotAddUpAreRefused) {
   EXPECT_EQ(c->Call("0624", ""), "");  // asked once
 }
 
+TEST_F(PeopleTest, FieldsAndValuesReadAsTheirTypesSay) {
+  auto c = OpenPeople();
+  EXPECT_EQ(c->FieldName(2), "CITY");
+  EXPECT_EQ(c->FieldType("age"), "N");
+  EXPECT_EQ(c->FieldWidth("CITY"), 15);
+  EXPECT_EQ(c->FieldDecimals("AGE"), 0);
+  EXPECT_EQ(c->FieldOffset("AGE"), 37);
+  c->Go(3);
+  EXPECT_EQ(c->GetTrimString("NAME"), "Cees");
+  EXPECT_EQ(c->GetInteger("AGE"), 51);
+  EXPECT_EQ(c->GetDouble("AGE"), 51.0);
+  EXPECT_EQ(c->EvalTest("AGE / 4"), 2);
+  EXPECT_EQ(c->EvalNumeric("AGE / 4"), 12.75);
+  EXPECT_EQ(c->EvalString("UPPER(CITY)"), "UTRECHT        ");
+  EXPECT_TRUE(c->EvalLogical("AGE > 50"));
+  ASSERT_TRUE(c->Rlock(3));
+  int32_t age = -7;
+  c->Replace("AGE", 1, &age);
+  EXPECT_EQ(c->GetInteger("AGE"), -7);
+  double years = 41.0;
+  c->Replace("AGE", 8, &years);
+  EXPECT_EQ(c->GetTrimString("AGE"), "41");
+  EXPECT_EQ(errors, std::vector<std::string>{});
+  EXPECT_EQ(c->FieldWidth("NOPE"), 0);
+  EXPECT_EQ(errors, std::vector<std::string>{"MarvekConnection.FieldWidth|FieldWidth"});
+
+  // Floats go out with ".", and the fraction of OrderPosSet is read with either separator.
+  auto raw = LoggedIn();
+  raw->Call("0469", Pad("FILES", 255) + Pad("PEOPLE.DBF", 255) + "03" + Pad("", 255) + "N" + Pad("", 255) +
+                        "07BC" "0000" "0000" "NYNNNN" "1");
+  EXPECT_EQ(raw->Call("0544", "1/8"), "0.125");
+  EXPECT_EQ(raw->Call("0544", "10^20"), "1e+20");
+  EXPECT_EQ(raw->Call("0558", "0,5"), "Y");
+  EXPECT_EQ(raw->Call("0500", ""), "2");
+  EXPECT_EQ(raw->Call("0558", "1.0"), "Y");
+  EXPECT_EQ(raw->Call("0500", ""), "3");
+  EXPECT_EQ(raw->Call("0558", "half"), "");
+  EXPECT_TRUE(captured.WaitFor("0558 OrderPosSet refused: OrderPosSet: cannot read \"half\""));
+}
+
+TEST_F(PeopleTest, OrdersSeeksAndScopes) {
+  auto c = OpenPeople();
+  EXPECT_EQ(c->IndexOrd(), 0);
+  EXPECT_EQ(c->TagArea("city"), 2);
+  EXPECT_EQ(c->SetOrder(2), 0);
+  EXPECT_EQ(c->IndexOrd(), 2);
+  EXPECT_EQ(c->IndexKey(), "UPPER(CITY)");
+  EXPECT_EQ(c->IndexKeyField(), "CITY");
+  EXPECT_EQ(c->IndexCondition(), "AGE > 17");
+  EXPECT_EQ(c->IndexType(), 2);
+  EXPECT_EQ(c->TagName(1), "NAME");
+  EXPECT_EQ(c->IndexName(1), "PEOPLE.MXI");  // never the server's folder
+  EXPECT_EQ(c->SysProp(3000, 0), 2);
+  EXPECT_EQ(c->SysProp(3002, 2), 1);
+  EXPECT_EQ(c->Count(), 1);  // unique on UPPER(CITY), adults only: one Utrecht
+  EXPECT_EQ(c->SetOrder(1), 2);
+  EXPECT_TRUE(c->Seek("Bram"));
+  EXPECT_TRUE(c->Found());
+  EXPECT_EQ(c->RecNo(), 2);
+  EXPECT_FALSE(c->Seek("Zoe"));
+  EXPECT_FALSE(c->Found());
+  EXPECT_TRUE(c->Eof());
+  EXPECT_TRUE(c->SetScope("B", "C"));
+  EXPECT_EQ(c->GetScope(0), "B");
+  EXPECT_EQ(c->GetScope(1), "C");
+  EXPECT_EQ(c->Count(), 2);
+  c->GoTop();
+  EXPECT_EQ(c->RecNo(), 2);
+  EXPECT_TRUE(c->SetScope("", ""));
+  int32_t seen = 0;
+  EXPECT_EQ(c->QueryRowCount("AGE > 20", seen), 2);
+  EXPECT_EQ(c->DBFilter(), "AGE > 20");
+  EXPECT_EQ(c->QueryTest("AGE >"), -1);
+  EXPECT_EQ(c->QueryTest("AGE"), 0);
+  c->SetOrder(0);
+  EXPECT_FALSE(c->SetScope("A", "B"));  // no scope in the natural order
+  EXPECT_EQ(errors, std::vector<std::string>{});
+}
+
+TEST_F(PeopleTest, IndexFilesAreOpenedOnlyBesideTheirTable) {
+  MakePeople();
+  {
+    xbase::TWorkAreaSet set;
+    set.Use(data + "/PEOPLE.DBF", "", 2, 3, 1);
+    set.IndexTag(data + "/EXTRA.MXI", "BYAGE", "AGE", "", false, false);
+  }
+  fs::create_directory(dir.File("other"));
+  fs::copy_file(data + "/EXTRA.MXI", dir.File("other/OTHER.MXI"));
+  fs::create_symlink("../other/OTHER.MXI", data + "/LINKED.MXI");
+  auto config = AreaConfig();
+  config.aliases.Set("OTHER", dir.File("other"));
+  Start(config);
+  auto c = Connect();
+  TMvTableInfo info;
+  ASSERT_EQ(c->Use(Params("PEOPLE.DBF"), info), 1);
+  c->SetDatabaseAlias("FILES");
+  EXPECT_EQ(c->IndexOpen("EXTRA"), 3);
+  EXPECT_EQ(c->TagName(3), "BYAGE");
+  c->SetDatabaseAlias("OTHER");
+  EXPECT_EQ(c->IndexOpen("OTHER.MXI"), 0);
+  c->SetDatabaseAlias("");
+  EXPECT_EQ(c->IndexOpen("LINKED.MXI"), 0);
+  EXPECT_EQ(c->IndexOpen("../other/OTHER.MXI"), 0);
+  EXPECT_EQ(c->IndexOpen("NONE"), 0);
+  EXPECT_EQ(errors, std::vector<std::string>(4, "MarvekConnection.IndexOpen|IndexOpen"));
+  for (const char* line : {"IndexOpen refused: IndexOpen: index files are opened beside their table, not in database OTHER",
+                           "IndexOpen refused: Index LINKED.MXI refused: it is a link",
+                           "IndexOpen refused: Index name \"../other/OTHER.MXI\" refused: file name with a path separator",
+                           "IndexOpen refused: IndexOpen: no index file NONE"})
+    EXPECT_TRUE(captured.Has(std::string("#1 0620 ") + line)) << line;
+  c->CloseIndexes();
+  EXPECT_EQ(c->SysProp(3000, 0), 2);  // the table's own orders stay
+}
+
+TEST_F(WorkAreaTest, UseExOpensBesideTheLastUseAndNamesStayPlain) {
+  MakeTable("A.DBF", "X,C,5,0", 2);
+  MakeTable("B.DBF", "X,C,5,0", 3);
+  auto config = AreaConfig();
+  config.aliases.Set("OTHER", dir.File("files"));
+  Start(config);
+  auto c = Connect();
+  // Two databases and no Use yet: UseEx cannot know which one is meant.
+  EXPECT_EQ(c->UseEx("B.DBF", "", 0, 3, 1), 0);
+  TMvTableInfo info;
+  ASSERT_EQ(c->Use(Params("A.DBF"), info), 1);
+  EXPECT_EQ(c->UseEx("B.DBF", "bee", 0, 3, 1), 2);
+  EXPECT_EQ(c->CurrentWorkArea(), 1);
+  EXPECT_EQ(c->RecCount(), 2);  // still A
+  EXPECT_EQ(c->Alias(2), "BEE");
+  EXPECT_EQ(c->UseEx("../A.DBF", "", 0, 3, 1), 0);
+  EXPECT_EQ(errors, std::vector<std::string>(2, "MarvekConnection.UseEx|UseEx"));
+  EXPECT_TRUE(captured.Has("#1 0467 UseEx refused: no database chosen yet: open a table with Use first"));
+  EXPECT_TRUE(captured.Has("#1 0467 UseEx refused: Table name \"../A.DBF\" refused: file name with a path separator"));
+}
+
+TEST_F(WorkAreaTest, RequestsThatDoNotReadAreRefusedAndTheSessionStaysInStep) {
+  MakeTable("A.DBF", "X,C,5,0", 2);
+  StartWithData();
+  auto c = LoggedIn();
+  const std::string use = Pad("FILES", 255) + Pad("A.DBF", 255) + "03" + Pad("", 255) + "N" + Pad("", 255) + "07BC" "0000" "0000" "NYNNNN" "1";
+  struct Case {
+    std::string code, payload, log;
+  } cases[] = {
+      {"0469", use.substr(0, 600), "0469 Use refused: Use password: the request ends 167 bytes short"},
+      {"0469", use.substr(0, use.size() - 1), "0469 Use refused: Use commit level: cannot read \"\""},
+      {"0469", use + "x", "0469 Use refused: Use commit level: cannot read \"1x\""},
+      {"0469", use.substr(0, 510) + "X3" + use.substr(512), "0469 Use refused: Use open mode: cannot read \"X\""},
+      {"0493", "1A", "0493 Go refused: Go: 8 hexadecimal digits expected"},
+      {"0504", "00000001", "0504 Select refused: Select: 4 hexadecimal digits expected"},
+      {"0507", "00A", "0507 SetOrder refused: SetOrder: 4 hexadecimal digits expected"},
+      {"0509", "-1", "0509 Skip refused: Skip: 8 hexadecimal digits expected"},
+      {"0502", "one", "0502 Rlock refused: Rlock: cannot read \"one\""},
+      {"0508", "YN", "0508 SetDeleted refused: switch: 1 bytes more than the request holds"},
+      {"0563", "000003E8", "0563 SysProp failed: System property 1000 is not supported"},
+      {"0473", "", "0473 AppendBlank failed: No table is open in work area 0"},
+      {"0626", "NN1110000003200000000", "0626 TraverseTable failed: No table is open in work area 0"},
+  };
+  for (const Case& k : cases) {
+    EXPECT_EQ(c->Call(k.code, k.payload), "") << k.log;
+    EXPECT_TRUE(captured.Has("#1 " + k.log)) << k.log << "\n" << captured.Lines().back();
+  }
+  EXPECT_EQ(c->Call("0469", use).substr(0, 12), "0001" "00000002");
+  EXPECT_EQ(c->Call("0563", "000003F2N"), "");
+  EXPECT_TRUE(captured.Has("#1 0563 SysProp refused: SysProp 1010 takes no value"));
+  EXPECT_EQ(c->Call("0563", "000003EB" "Y"), "00000000");  // 1003 sets Exact, answers the old value
+  EXPECT_EQ(c->Call("0563", "000003EA"), "00000001");       // 1002 reads it
+  EXPECT_EQ(c->Call("0470", ""), "2");
+}
+
+TEST_F(WorkAreaTest, AClientThatGoesReleasesItsTablesAndLocks) {
+  MakeTable("A.DBF", "X,C,5,0", 2);
+  StartWithData();
+  auto holder = LoggedIn();
+  ASSERT_EQ(holder->Call("0469", Pad("FILES", 255) + Pad("A.DBF", 255) + "23" + Pad("", 255) + "N" + Pad("", 255) +
+                                     "07BC" "0000" "0000" "NYNNNN" "1").substr(0, 4),
+            "0001");
+  auto c = Connect();
+  TMvTableInfo info;
+  EXPECT_EQ(c->Use(Params("A.DBF"), info), 0);
+  EXPECT_EQ(info.ErrorMessage, "Table A.DBF is opened exclusively by another work area");
+  // A broken frame drops the holder alone; its exclusive open goes with it.
+  EXPECT_TRUE(holder->Send("this is not a frame header"));
+  EXPECT_TRUE(holder->WaitClosed());
+  ASSERT_TRUE(captured.WaitFor("#1 dropped: malformed frame header"));
+  EXPECT_EQ(c->Use(Params("A.DBF"), info), 1) << info.ErrorMessage;
+  ASSERT_TRUE(c->Rlock(1));
+
+  auto other = LoggedIn();
+  other->Call("0469", Pad("FILES", 255) + Pad("A.DBF", 255) + "03" + Pad("", 255) + "N" + Pad("", 255) +
+                          "07BC" "0000" "0000" "NYNNNN" "1");
+  other->SendRequest("0577", "0");
+  EXPECT_EQ(other->Call("0502", "1"), "N");
+  c->SetActive(false);  // logs out and closes; the server ends the session and its locks
+  ASSERT_TRUE(captured.WaitFor("#2 closed by the client"));
+  EXPECT_EQ(other->Call("0502", "1"), "Y");
+}
+
 }  // namespace
 }  // namespace tavrik::testing
