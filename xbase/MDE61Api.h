@@ -20,6 +20,15 @@
 //
 // mx_Create's field list is "NAME,TYPE,WIDTH,DECIMALS" items joined by ";", for example
 // "USER_ID,C,10,0;AMOUNT,N,12,2;NOTE,M,10,0".
+//
+// Orders (TWorkAreaSet in xbase/WorkAreaSet.h tells each in full): mx_IndexTag's file "" or NULL
+// is the table's own index file and its condition NULL none; it answers the new order's number,
+// which becomes current. mx_SetScope's bounds come with their lengths and need not end with a
+// NUL; it answers 1 when a scope was set (0 in the natural order). mx_QueryRowCount answers the
+// records that match and writes the records seen through the filter to `record_count`;
+// mx_QueryTest answers 1 for a usable (logical) filter, 0 for another type, -1 for a text that
+// does not compile. mx_SysProp 3000 answers the number of orders, 3002 whether an order is
+// descending.
 #pragma once
 
 // MX_ENTRY(result type, name, parameter list)

@@ -114,8 +114,10 @@ class TTable {
   // table has the table to itself: a table open in another process gets no index files, and
   // another process cannot open a table that has them here (its writes would miss them).
   //
-  // The table's own index file, nullptr when it has none.
+  // The table's own index file, nullptr when it has none, and where it is or would be (the
+  // extension in either letter case).
   std::shared_ptr<TIndexFile> OwnIndex() const;
+  std::string OwnIndexPath() const;
   // The index file at `path` for one more holder: the one already attached, or opened (a file
   // left stale by a crash or a failed change is rebuilt from its tag definitions when the table
   // is writable), or with `create` made empty when there is no file. A file at the own index's
@@ -148,7 +150,6 @@ class TTable {
   void TellObservers(uint32_t recno, std::string_view old_image, std::string_view new_image);
   void TakeBack(size_t told, uint32_t recno, std::string_view old_image, std::string_view new_image) noexcept;
   int HeaderLockFd() const { return exclusive_ ? -1 : dbf_.Fd(); }
-  std::string OwnIndexPath() const;
   void OpenOwnIndex();
   std::shared_ptr<TIndexFile> OpenIndexFile(const std::string& path);
   void Attach(const std::shared_ptr<TIndexFile>& file, int holders);

@@ -89,7 +89,8 @@ int TWorkArea::IndexOpen(const std::string& file) {
 
 int TWorkArea::IndexTag(const std::string& file, TTagDefinition def) {
   if (mode_ == TOpenMode::read_only) throw ETableError("Table " + alias_ + " is open read-only");
-  const std::string path = Trim(file).empty() ? ProductionIndexPath(Path()) : IndexPath(file);
+  const std::shared_ptr<TIndexFile> own = table_->OwnIndex();
+  const std::string path = !Trim(file).empty() ? IndexPath(file) : own ? own->FileName() : table_->OwnIndexPath();
   Orders();
   std::shared_ptr<TIndexFile> target = orders_.FindFile(path);
   bool held_here = false;
@@ -109,8 +110,7 @@ int TWorkArea::IndexTag(const std::string& file, TTagDefinition def) {
     if (!held_here) table_->ReleaseIndex(target, true);
     throw;
   }
-  const bool own = target == table_->OwnIndex();
-  if (!held_here) orders_.AddFile(target, own);
+  if (!held_here) orders_.AddFile(target, target == table_->OwnIndex());
   orders_.Refresh();
   int number = 0;
   const int tag = target->FindTag(def.name);

@@ -137,6 +137,15 @@ TEST_F(Maintenance, OrdersComeBackFromDisk) {
   set.CloseAll();
   set.Use(lower, "", 0, 2, 1);
   EXPECT_EQ(set.SysProp(3000, 0), 1);
+  set.CloseAll();
+
+  // An own index whose extension is in the other letter case is still the table's own.
+  std::filesystem::rename(dir_.File("small.mxi"), dir_.File("small.MXI"));
+  set.Use(lower, "", 0, 2, 1);
+  EXPECT_EQ(set.SysProp(3000, 0), 1);
+  EXPECT_EQ(set.IndexTag("", "CODED", "CODE", "", false, true), 2);
+  EXPECT_EQ(set.IndexName(2), dir_.File("small.MXI"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("small.mxi")));
 }
 
 TEST_F(Maintenance, ARefusedChangeIsTakenBack) {
