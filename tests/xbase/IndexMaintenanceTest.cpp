@@ -85,6 +85,24 @@ TEST_F(Maintenance, WritesOfAnotherWorkAreaReachTheOrders) {
   EXPECT_EQ(Walk(b_), (TRecnos{2, 5, 7, 4, 1, 3, 6}));
 }
 
+// Keys and conditions are computed under fixed settings, so that every work area, session and
+// process maintains a file alike: here the maker has Exact on and German dates.
+TEST_F(Maintenance, KeysMeanTheSameWhateverTheSettings) {
+  a_.SetExact(true);
+  a_.SetDateFormat(4);
+  a_.IndexTag("", "UTR", "NAME", "CITY = \"Utr\"", false, false);  // a prefix, as with Exact off
+  EXPECT_EQ(Walk(a_), (TRecnos{3, 6, 1}));
+  a_.IndexTag("", "SHOWN", "DTOC(BORN)", "", false, false);  // American dates with the century
+  EXPECT_EQ(Walk(a_), (TRecnos{4, 2, 5, 3, 1, 6}));
+  EXPECT_TRUE(a_.Seek("03/15/1970"));
+  EXPECT_EQ(a_.RecNo(), 3);
+  b_.Go(3);
+  b_.Replace("CITY", rtText, "Delft");
+  b_.Replace("BORN", rtText, "19991231");
+  EXPECT_EQ(Walk(a_), (TRecnos{4, 2, 5, 1, 6, 3}));
+  EXPECT_EQ(WalkA("UTR"), (TRecnos{6, 1}));
+}
+
 TEST_F(Maintenance, AFurtherIndexFileIsKeptCurrentWhileHeld) {
   EXPECT_EQ(a_.IndexTag("extra", "AMT", "AMOUNT", "", false, false), 4);
   AddPerson(b_, {"Clark", "Delft", "5", "", "T"});  // 7, written by the work area without the file
