@@ -1,7 +1,9 @@
 #include "server/DemoSetup.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <vector>
 
 #include "platform/IniFile.h"
 #include "xbase/WorkArea.h"
@@ -43,16 +45,18 @@ void MakeLog(const std::string& path) {
   set.Create(path, "TIMESTAMP,C,30,0;EVENT,C,80,0;USER,C,40,0;OPMERKING,C,160,0", kFoxProTable);
 }
 
-// A file of the demo's tables (USERS.* or LOG.*, any letter case) in `data`, "" when none.
+// A file of the demo's tables (USERS.* or LOG.*, any letter case) in `data`, "" when none; the
+// first by name, so the answer does not hang on the order of the folder.
 std::string DemoTableFile(const fs::path& data) {
   std::error_code ec;
+  std::vector<std::string> found;
   for (fs::directory_iterator it(data, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
     std::string upper = name;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (upper.rfind("USERS.", 0) == 0 || upper.rfind("LOG.", 0) == 0) return name;
+    if (upper.rfind("USERS.", 0) == 0 || upper.rfind("LOG.", 0) == 0) found.push_back(name);
   }
-  return {};
+  return found.empty() ? std::string() : *std::min_element(found.begin(), found.end());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "net/MvFrame.h"
 #include "server/Listener.h"
 #include "tests/server/ChildProcess.h"
+#include "tests/server/MarvekdProcess.h"
 #include "tests/server/TestClient.h"
 #include "tests/support/TempDir.h"
 
@@ -17,35 +18,6 @@ namespace tavrik::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-// marvekd started on an ephemeral port; Port() is what it printed.
-class Marvekd {
- public:
-  explicit Marvekd(std::vector<std::string> args, long file_size_limit = 0)
-      : process_(WithProgram(std::move(args)), file_size_limit) {
-    auto line = process_.ReadLine(10s);
-    std::smatch m;
-    static const std::regex listening("marvekd listening on 127\\.0\\.0\\.1:([0-9]+)");
-    if (line && std::regex_match(*line, m, listening)) port_ = static_cast<uint16_t>(std::stoi(m[1]));
-  }
-  uint16_t Port() const { return port_; }
-  TChildProcess& Process() { return process_; }
-
- private:
-  static std::vector<std::string> WithProgram(std::vector<std::string> args) {
-    args.insert(args.begin(), MARVEKD_PATH);
-    return args;
-  }
-  TChildProcess process_;
-  uint16_t port_ = 0;
-};
 
 class MarvekdTest : public ::testing::Test {
  protected:
@@ -134,29 +106,28 @@ TEST_F(MarvekdTest, InitDemoLaysOutAServerThatAcceptsTheProgramsAccount) {
   std::string demo = dir.File("demo");
   TChildProcess init({MARVEKD_PATH, "--init-demo", demo});
   EXPECT_EQ(init.WaitExit(10s), 0);
-  EXPECT_EQ(init.ReadLine(1s), "created " + demo);
-  EXPECT_EQ(init.ReadLine(1s), "created " + demo + "/data");
-  EXPECT_EQ(init.ReadLine(1s), "created " + demo + "/files");
-  EXPECT_EQ(init.ReadLine(1s), "wrote " + demo + "/marvekd.ini");
-  EXPECT_EQ(init.ReadLine(1s), "start the server with: marvekd --config " + demo + "/marvekd.ini");
+  for (const std::string& line :
+       {"created " + demo, "created " + demo + "/data", "created " + demo + "/files",
+        "created " + demo + "/data/USERS.DBF with the account demo / welkom", "created " + demo + "/data/LOG.DBF",
+        "wrote " + demo + "/marvekd.ini", "start the server with: marvekd --config " + demo + "/marvekd.ini"})
+    EXPECT_EQ(init.ReadLine(1s), line);
   EXPECT_EQ(ReadFile(demo + "/marvekd.ini"),
-            "[SERVER]\r\nAddress=127.0.0.1\r\nPort=8121\r\nMaxUsers=10\r\nIdleTimeout=300\r\n\r\n"
-            "[ACCOUNTS]\r\nPORTAL=qz7rmw\r\n\r\n[ALIASES]\r\nFILES=" + demo + "/data\r\n\r\n[FILES]\r\nFiles=" + demo +
-                "/files\r\n");
+            "[SERVER]\r\nAddress=127.0.0.1\r\nPort=8121\r\nMaxUsers=10\r\nIdleTimeout=300\r\nLogFile=" + demo +
+                "/marvekd.log\r\n\r\n[ACCOUNTS]\r\nPORTAL=qz7rmw\r\n\r\n[ALIASES]\r\nFILES=" + demo +
+                "/data\r\n\r\n[FILES]\r\nFiles=" + demo + "/files\r\n");
   struct stat st {};
   ASSERT_EQ(::stat((demo + "/marvekd.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);  // it holds a password
 
+  // A second run touches nothing, also when only a table is left.
+  fs::remove(demo + "/marvekd.ini");
+  std::string users = ReadFile(demo + "/data/USERS.DBF");
   TChildProcess again({MARVEKD_PATH, "--init-demo", demo});
-  EXPECT_EQ(again.WaitExit(10s), 0);
-  EXPECT_EQ(again.ReadLine(1s), "kept " + demo + "/marvekd.ini");
-
-  Marvekd server({"--config", demo + "/marvekd.ini", "--port", "0"});
-  ASSERT_NE(server.Port(), 0);
-  TTestClient c(server.Port());
-  ASSERT_TRUE(c.Login("PORTAL", "qz7rmw"));
-  EXPECT_EQ(c.Call("0037", FileFields("Files", "PORTAL_a.mdb") + "demo"), "Y");
-  EXPECT_EQ(ReadFile(demo + "/files/PORTAL_a.mdb"), "demo");
+  EXPECT_EQ(again.WaitExit(10s), 1);
+  EXPECT_EQ(again.Stderr(), "marvekd: A demo installation exists already in " + demo +
+                                " (LOG.DBF); remove it first to make a new one\n");
+  EXPECT_FALSE(fs::exists(demo + "/marvekd.ini"));
+  EXPECT_EQ(ReadFile(demo + "/data/USERS.DBF"), users);
 }
 
 TEST_F(MarvekdTest, BadOptionsAndSettingsEndWithAMessage) {
