@@ -125,8 +125,9 @@ class TTable {
   std::shared_ptr<TIndexFile> HoldIndex(const std::string& path, bool create);
   // One more holder of a file already attached.
   void HoldIndex(const std::shared_ptr<TIndexFile>& file);
-  // One holder less; the last one flushes the file and stops keeping it current. A file made
-  // by HoldIndex that still has no tags is removed with `discard_if_empty`.
+  // One holder less; the last one flushes the file and stops keeping it current. With
+  // `discard_if_empty` a file that still has no tags (one just made for a tag that could not be
+  // made) is removed instead.
   void ReleaseIndex(const std::shared_ptr<TIndexFile>& file, bool discard_if_empty = false);
   // Adds (or replaces) a tag of an attached file and builds it from every record while writers
   // wait. Raises EIndexError / EExprError with the file unchanged.

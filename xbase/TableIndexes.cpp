@@ -74,9 +74,8 @@ std::string TTable::OwnIndexPath() const {
   if (Exists(path)) return path;
   // A file whose extension is in the other letter case is the same index.
   const size_t dot = path.rfind('.');
-  std::string other = path;
-  for (size_t i = dot + 1; i < other.size(); ++i)
-    other[i] = other[i] >= 'a' && other[i] <= 'z' ? char(other[i] - 32) : char(other[i] >= 'A' && other[i] <= 'Z' ? other[i] + 32 : other[i]);
+  const std::string ext = path.substr(dot);
+  const std::string other = path.substr(0, dot) + (ext == ".MXI" ? ".mxi" : ".MXI");
   return Exists(other) ? other : path;
 }
 

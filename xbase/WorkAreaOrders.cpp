@@ -93,6 +93,7 @@ int TWorkArea::IndexTag(const std::string& file, TTagDefinition def) {
   const std::string path = !Trim(file).empty() ? IndexPath(file) : own ? own->FileName() : table_->OwnIndexPath();
   Orders();
   std::shared_ptr<TIndexFile> target = orders_.FindFile(path);
+  const bool existed = Exists(path);
   bool held_here = false;
   if (!target) {
     target = table_->HoldIndex(path, true);
@@ -107,7 +108,7 @@ int TWorkArea::IndexTag(const std::string& file, TTagDefinition def) {
     table_->BuildTag(*target, def);
   } catch (...) {
     // A file made for this tag and left without any is not kept.
-    if (!held_here) table_->ReleaseIndex(target, true);
+    if (!held_here) table_->ReleaseIndex(target, !existed);
     throw;
   }
   if (!held_here) orders_.AddFile(target, target == table_->OwnIndex());

@@ -7,6 +7,7 @@
 #include "tests/xbase/PeopleTable.h"
 #include "xbase/ExprError.h"
 #include "xbase/IndexError.h"
+#include "xbase/IndexFile.h"
 
 namespace tavrik::xbase::testing {
 namespace {
@@ -106,9 +107,12 @@ TEST_F(Orders, BadTagsAreRefusedAndLeaveNothingBehind) {
       EXPECT_EQ(e.Message(), c.error) << c.what;
     }
   }
-  // A file made for a tag that could not be made is not left behind.
+  // A file made for a tag that could not be made is not left behind; one that was there stays.
   EXPECT_FALSE(std::filesystem::exists(dir_.File("PEOPLE.MXI")));
   EXPECT_FALSE(std::filesystem::exists(dir_.File("other.MXI")));
+  TIndexFile::Create(dir_.File("empty.MXI"), set_.CurrentArea().Table().Structure())->Flush();
+  ExpectError<EExprError>([&] { set_.IndexTag("empty", "T", "NOSUCH", "", false, false); }, "Unknown field: NOSUCH");
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("empty.MXI")));
   EXPECT_EQ(set_.SysProp(3000, 0), 0);
   EXPECT_EQ(set_.IndexOrd(), 0);
 }
