@@ -11,6 +11,8 @@
 #include "net/MvFrame.h"
 #include "net/MvScramble.h"
 #include "server/Server.h"
+#include "xbase/WorkArea.h"
+#include "xbase/WorkAreaSet.h"
 
 namespace tavrik::server {
 
@@ -68,13 +70,41 @@ void CheckFrames(const std::string& out) {
   }
 }
 
-TServerConfig FuzzConfig(const std::string& area) {
+TServerConfig FuzzConfig(const std::string& area, const std::string& data) {
   TServerConfig c;
   c.max_payload = 64 * 1024;
   c.max_upload = 256 * 1024;
   c.accounts.Set("PORTAL", "qz7rmw");
   c.file_areas.Set("Files", area);
+  c.aliases.Set("FILES", data);
   return c;
+}
+
+void MakeTable(const std::string& path) {
+  xbase::TWorkAreaSet set;
+  set.Create(path, "N,N,5,0;NAME,C,10,0;NOTE,M,10,0", 3);
+  set.Use(path, "", 2, 3, 1);
+  for (int i = 1; i <= 5; ++i) {
+    set.AppendBlank();
+    set.Replace("N", xbase::rtText, std::to_string(i));
+    set.Replace("NAME", xbase::rtText, "name" + std::to_string(6 - i));
+  }
+  set.IndexTag("", "BYNAME", "NAME", "", false, false);
+  set.Close();
+}
+
+// Whatever the session did, once it is over nobody holds the table: it opens exclusively and
+// its records lock.
+void CheckReleased(const std::string& path) {
+  try {
+    xbase::TWorkAreaSet set;
+    set.Use(path, "", 2, 3, 1);
+    for (int r = 1; r <= set.RecCount() && r <= 20; ++r)
+      if (!set.Rlock(r)) Broken("record " + std::to_string(r) + " still locked after its session");
+    set.Close();
+  } catch (const Exception& e) {
+    Broken("the table is not released after its session: " + e.Message());
+  }
 }
 
 }  // namespace
@@ -83,6 +113,14 @@ TSessionFuzzer::TSessionFuzzer() {
   std::string pattern = (fs::temp_directory_path() / "marvekd-fuzz-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) Broken("no temporary folder");
   dir_ = pattern;
+  data_ = dir_ + "/data";
+  std::error_code ec;
+  fs::create_directory(data_, ec);
+  try {
+    MakeTable(data_ + "/T.DBF");
+  } catch (const Exception& e) {
+    Broken("cannot make the table: " + e.Message());
+  }
 }
 
 TSessionFuzzer::~TSessionFuzzer() {
@@ -97,14 +135,21 @@ std::string TSessionFuzzer::LoginFrame() {
   return BuildRequestHeader(static_cast<uint32_t>(record.size()), "0464") + Scramble(record);
 }
 
+std::string TSessionFuzzer::UseFrame(const std::string& table, const std::string& index) {
+  std::string record = PadRight("FILES", 255) + PadRight(table, 255) + "03" + PadRight("", 255) + "N" +
+                       PadRight(index, 255) + "07BC" "0000" "0000" "NYNNNN" "1";
+  return BuildRequestHeader(static_cast<uint32_t>(record.size()), "0469") + record;
+}
+
 void TSessionFuzzer::Run(const uint8_t* data, size_t size) {
   if (size == 0) return;
   std::string input = data[0] & 1 ? LoginFrame() : std::string();
+  if ((data[0] & 1) && (data[0] & 16)) input += UseFrame("T.DBF");
   input.append(reinterpret_cast<const char*>(data + 1), size - 1);
   size_t piece = size_t{1} << ((data[0] >> 1) & 7);
 
   TServerLog log([](const std::string&) {});
-  TServerContext context(FuzzConfig(dir_), log);
+  TServerContext context(FuzzConfig(dir_, data_), log);
   TDispatcher dispatcher = MakeDispatcher(context);
   auto channel = std::make_unique<TMemoryChannel>(std::move(input), piece);
   TMemoryChannel& wire = *channel;
@@ -117,6 +162,7 @@ void TSessionFuzzer::Run(const uint8_t* data, size_t size) {
     std::string name = e.path().filename().string();
     if (name.rfind(kPartialPrefix, 0) == 0) Broken("a partial upload left behind: " + name);
   }
+  CheckReleased(data_ + "/T.DBF");
 }
 
 }  // namespace tavrik::server

@@ -43,11 +43,46 @@ class TStreamMaker {
     return f;
   }
 
+  std::string Hex8() { return IntToHex(static_cast<int64_t>(Pick(3) ? Pick(12) : random_()), 8); }
+
+  // A work-area request: mostly well-formed arguments for its command, now and then not.
+  std::string AreaPayload(const std::string& code) {
+    static const char* tables[] = {"T.DBF", "t", "NOPE.DBF", "../T.DBF", ".", "T.DBF\x01"};
+    static const char* fields[] = {"N", "NAME", "NOTE", "nope", ""};
+    const std::string field = fields[Pick(std::size(fields))];
+    if (code == "0469") {
+      std::string use = TSessionFuzzer::UseFrame(tables[Pick(std::size(tables))], Pick(3) ? "" : "BYNAME");
+      use = use.substr(kFrameHeaderSize);
+      if (Pick(4) == 0) use[510 + Pick(2)] = static_cast<char>('0' + Pick(10));  // open mode, table type
+      return use;
+    }
+    if (code == "0626") {
+      std::string q = std::string(Pick(2) ? "Y" : "N") + (Pick(4) ? "N" : "Y") + std::to_string(Pick(3)) +
+                      std::to_string(Pick(4)) + std::to_string(Pick(3)) + IntToHex(static_cast<int64_t>(Pick(60)), 8) + Hex8();
+      return q;
+    }
+    if (code == "0493" || code == "0509" || code == "0510") return Hex8();
+    if (code == "0504" || code == "0507" || code == "0518") return IntToHex(static_cast<int64_t>(Pick(5)), 4);
+    if (code == "0502" || code == "0530" || code == "0612") return std::to_string(static_cast<int>(Pick(12)) - 2);
+    if (code == "0499") return std::string(Pick(2) ? 31 : Pick(64), Pick(2) ? ' ' : 'x');
+    if (code == "0501") return PadRight(field, 10) + IntToHex(Pick(2) ? 1024 : static_cast<int64_t>(Pick(2000)), 4) + "42";
+    if (code == "0498") return PadRight(field, 10) + IntToHex(static_cast<int64_t>(Pick(8)), 8) + std::string(Pick(8), 'm');
+    if (code == "0567") return "00010002" + PadRight("n", 255) + PadRight("na", 255);
+    if (code == "0558") return Pick(2) ? "0.5" : "1,5e3";
+    if (code == "0646" || code == "0543" || code == "0544") return Pick(2) ? "N > 2" : "N >";
+    return field;
+  }
+
   std::string Frame() {
-    static const char* codes[] = {"0464", "0465", "0037", "0038", "0054", "0055", "0577", "0566", "0515", "9999"};
+    static const char* codes[] = {"0464", "0465", "0037", "0038", "0054", "0055", "0577", "0566", "0515", "9999",
+                                  "0469", "0469", "0626", "0626", "0493", "0509", "0504", "0507", "0518", "0502",
+                                  "0510", "0530", "0612", "0499", "0501", "0498", "0624", "0567", "0558", "0646",
+                                  "0543", "0544", "0473", "0523", "0581", "0492", "0503", "0477", "0587"};
     std::string code = codes[Pick(std::size(codes))];
     std::string payload;
-    if (code == "0464")
+    if (code[1] != '0')
+      payload = AreaPayload(code);
+    else if (code == "0464")
       payload = TSessionFuzzer::LoginFrame().substr(kFrameHeaderSize, Pick(2) ? std::string::npos : Pick(1800));
     else if (code == "0037")
       payload = Fields() + std::string(Pick(3) == 0 ? Pick(300000) : Pick(100), 'd');
