@@ -34,7 +34,7 @@ class TGenerator {
     int choice = Pick(depth > 5 ? 1 : 6);
     switch (choice) {
       case 0: return Leaf();
-      case 1: return Pick(3) == 0 ? Leaf() : "(" + Expression(depth + 1) + ")";
+      case 1: return Pick(3) == 0 ? Leaf() : std::string("(").append(Expression(depth + 1)).append(")");
       case 2: return One({"-", "!", ".NOT. ", "+"}) + Expression(depth + 1);
       case 3:
       case 4:

@@ -422,7 +422,7 @@ TEST(IndexFile, BadTagDefinitionsLeaveTheFileAsItWas) {
     EXPECT_EQ(file->TagCount(), 1);
   }
   EXPECT_EQ(Walk(*file, 0, t).size(), 20u);
-  for (int i = 1; i < 64; ++i) file->CreateTag({"T" + std::to_string(i), "QTY", "", false, false}, t, t);
+  for (int i = 1; i < 64; ++i) file->CreateTag({std::string("T").append(std::to_string(i)), "QTY", "", false, false}, t, t);
   EXPECT_EQ(ErrorOf<EIndexError>([&] { file->CreateTag({"T64", "QTY", "", false, false}, t, t); }),
             "Index file mem.mxi already holds 64 tags");
   // Replacing a tag by name rebuilds it under the new definition.

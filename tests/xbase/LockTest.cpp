@@ -129,7 +129,7 @@ TEST(SharedTable, ConcurrentAppendsLoseNothing) {
           set.AppendBlank();
           char tag[16];
           std::snprintf(tag, sizeof tag, "%d-%05d", t, i);
-          std::string image = " " + PadRight(tag, 8) + PadRight(tag, 8);
+          std::string image = std::string(" ").append(PadRight(tag, 8)).append(PadRight(tag, 8));
           set.PutRecord(image);
           set.Unlock(0);
         }
@@ -234,8 +234,8 @@ TEST(OtherProcess, ConcurrentAppendsLoseNothing) {
       self.Wait();
       for (int i = 0; i < kEach; ++i) {
         set.AppendBlank();
-        const std::string tag = std::to_string(p) + "-" + std::to_string(i);
-        set.PutRecord(" " + PadRight(tag, 8) + PadRight(tag, 8));
+        const std::string tag = std::to_string(p).append("-").append(std::to_string(i));
+        set.PutRecord(std::string(" ").append(PadRight(tag, 8)).append(PadRight(tag, 8)));
         set.Unlock(0);
       }
     }));

@@ -166,7 +166,7 @@ TEST(MemoFpt, HeaderAndBlocksFollowTheBlockSize) {
     uint16_t bytes;
   } cases[] = {{0, 64}, {1, 512}, {33, 33}, {100, 100}};
   for (const Case& c : cases) {
-    const std::string path = dir.File("B" + std::to_string(c.setting) + ".DBF");
+    const std::string path = dir.File(std::string("B").append(std::to_string(c.setting)).append(".DBF"));
     CreateTable(path, ParseFieldList("NOTE,M,10,0"), 2, c.setting);
     const std::string memo = ReadAll(path.substr(0, path.size() - 4) + ".FPT");
     ASSERT_EQ(memo.size(), 512u);

@@ -268,7 +268,7 @@ TEST(Order, RecordChangesKeepOrdersCurrent) {
   EXPECT_EQ(Walk(unique, t), (TRecnos{5, 3, 7, 2, 1}));       // the lower record shows again
   EXPECT_EQ(Walk(active, t), (TRecnos{3, 7, 2, 6, 1, 4}));
 
-  t.Write(1, "*" + t.Record(1).substr(1));  // deleting a record keeps its key
+  t.Write(1, std::string("*").append(t.Record(1), 1));  // deleting a record keeps its key
   EXPECT_EQ(Walk(name, t), (TRecnos{5, 3, 7, 2, 6, 1, 4}));
 
   t.Write(3, t.Image({{"NAME", "Brown"}, {"ACTIVE", "F"}}));  // leaves the condition

@@ -22,7 +22,7 @@ class Navigation : public ::testing::Test {
   void Fill(int n) {
     for (int i = 1; i <= n; ++i) {
       set_.AppendBlank();
-      const std::string name = "R" + std::to_string(i);
+      const std::string name = std::string("R").append(std::to_string(i));
       set_.Replace("NAME", rtText, name);
     }
     set_.Unlock(0);
