@@ -275,6 +275,31 @@ TEST(IndexFailure, ACrashedIndexIsRebuiltWhenTheTableOpens) {
   EXPECT_TRUE(set.Seek("Clark"));
 }
 
+TEST(IndexFailure, CommitWritesTheIndexFiles) {
+  TempDir dir;
+  const std::string path = MakePeople(dir);
+  {
+    TWorkAreaSet set;
+    set.Use(path, "", 0, 2, 1);
+    set.IndexTag("", "NAME", "NAME", "", false, false);
+  }
+  TChild child([&](const TChild& self) {
+    TWorkAreaSet set;
+    set.Use(path, "", 0, 2, 1);
+    AddPerson(set, {"Clark", "Delft", "5", "", "T"});
+    set.Commit();
+    self.Say("committed");
+    ::_exit(0);  // ends without closing anything
+  });
+  EXPECT_EQ(child.Hear(), "committed");
+  EXPECT_EQ(child.Finish(), 0);
+  EXPECT_EQ(ReadAll(dir.File("PEOPLE.MXI")).substr(20, 4), Le32(0));  // closed cleanly
+  TWorkAreaSet set;
+  set.Use(path, "", 0, 2, 1);
+  set.SetOrder(1);
+  EXPECT_EQ(Walk(set), (TRecnos{5, 3, 7, 2, 6, 1, 4}));
+}
+
 struct TBadIndexCase {
   const char* what;
   std::function<void(const std::string& index)> spoil;
