@@ -178,7 +178,12 @@ class TUseCommands {
         throw TUseFailure{5, WithoutFolder(e.Message(), folder)};
       }
       work.folder = folder;
-      return OpenedReply(areas, opened);
+      try {
+        return OpenedReply(areas, opened);
+      } catch (const Exception& e) {
+        // Without a reply the client does not know the work area; it must not stay open unseen.
+        throw TUseFailure{4, WithoutFolder(e.Message(), folder)};
+      }
     } catch (const TUseFailure& f) {
       if (opened != 0) {
         try {
