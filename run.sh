@@ -51,6 +51,6 @@ if ! grep -q "^marvekd listening on " "$demo/marvekd.out"; then
   echo "marvekd did not listen within 10 seconds; see $demo/marvekd.log" >&2
   exit 1
 fi
-echo "$(head -n 1 "$demo/marvekd.out"); log in on the page Instellingen as demo / welkom"
+echo "$(head -n 1 "$demo/marvekd.out"); demo account: demo / welkom"
 
 build/bin/tavrik

@@ -92,8 +92,8 @@ void TIniFile::SaveLines(const std::vector<std::string>& lines) const {
   if (!ok) throw EIniFileException("Unable to write to " + file_name_);
 }
 
-std::string TIniFile::ReadString(const std::string& section, const std::string& key,
-                                 const std::string& fallback) const {
+void TIniFile::ForEachKey(const std::string& section,
+                          const std::function<bool(const std::string&, const std::string&)>& visit) const {
   bool in_section = false;
   for (const auto& line : LoadLines()) {
     if (auto s = SectionOf(line)) {
@@ -101,13 +101,20 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
       continue;
     }
     if (!in_section) continue;
-    if (auto kv = KeyValueOf(line); kv && SameText(kv->first, key)) {
-      std::string v = Unquote(kv->second);
-      if (v.size() > kMaxValueLength) v.resize(kMaxValueLength);
-      return v;
-    }
+    if (auto kv = KeyValueOf(line); kv && !visit(kv->first, kv->second)) return;
   }
-  return fallback;
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& fallback) const {
+  std::string result = fallback;
+  ForEachKey(section, [&](const std::string& k, const std::string& value) {
+    if (!SameText(k, key)) return true;
+    result = Unquote(value);
+    if (result.size() > kMaxValueLength) result.resize(kMaxValueLength);
+    return false;
+  });
+  return result;
 }
 
 int TIniFile::ReadInteger(const std::string& section, const std::string& key, int fallback) const {
@@ -121,19 +128,12 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
 
 std::vector<std::string> TIniFile::ReadSection(const std::string& section) const {
   std::vector<std::string> keys;
-  bool in_section = false;
-  for (const auto& line : LoadLines()) {
-    if (auto s = SectionOf(line)) {
-      in_section = SameText(*s, section);
-      continue;
-    }
-    if (!in_section) continue;
-    auto kv = KeyValueOf(line);
-    if (!kv) continue;
+  ForEachKey(section, [&](const std::string& key, const std::string&) {
     bool seen = false;
-    for (const auto& k : keys) seen = seen || SameText(k, kv->first);
-    if (!seen) keys.push_back(kv->first);
-  }
+    for (const auto& k : keys) seen = seen || SameText(k, key);
+    if (!seen) keys.push_back(key);
+    return true;
+  });
   return keys;
 }
 

@@ -10,6 +10,7 @@
 //   anything else    kept as it is (comments, blank lines)
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ class TIniFile {
 
  private:
   std::vector<std::string> LoadLines() const;
+  // Calls `visit(key, value)` for each key line of `section` in file order until it returns false.
+  void ForEachKey(const std::string& section,
+                  const std::function<bool(const std::string&, const std::string&)>& visit) const;
   void SaveLines(const std::vector<std::string>& lines) const;
 
   std::string file_name_;

@@ -1,8 +1,12 @@
 #include "platform/Paths.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+
+#include "core/StrUtils.h"
 
 namespace tavrik::platform {
 
@@ -21,6 +25,30 @@ std::string ExecutableDir() {
 std::string ChangeFileName(const std::string& path, const std::string& name) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string FindEntryIgnoringCase(const std::string& dir, const std::string& name) {
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return {};
+  std::string found;
+  while (dirent* e = ::readdir(d)) {
+    if (SameText(e->d_name, name)) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
 }
 
 }  // namespace tavrik::platform

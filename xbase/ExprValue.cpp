@@ -14,6 +14,16 @@ const char* ExprTypeName(TExprType type) {
   return "unknown";
 }
 
+char ExprTypeLetter(TExprType type) {
+  switch (type) {
+    case TExprType::etCharacter: return 'C';
+    case TExprType::etNumeric: return 'N';
+    case TExprType::etLogical: return 'L';
+    case TExprType::etDate: return 'D';
+  }
+  return '?';
+}
+
 }  // namespace tavrik::xbase
 
 namespace tavrik::xbase {

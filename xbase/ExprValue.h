@@ -15,6 +15,8 @@ enum class TExprType : int { etCharacter = 1, etNumeric = 2, etLogical = 3, etDa
 
 // "character", "numeric", "logical" or "date", for messages.
 const char* ExprTypeName(TExprType type);
+// 'C', 'N', 'L' or 'D', as a tag records the type of its key.
+char ExprTypeLetter(TExprType type);
 
 // Longest character value an expression may build; anything longer is an error, so that a
 // runaway REPLICATE or SPACE cannot exhaust memory.

@@ -36,16 +36,6 @@ std::shared_ptr<TIndexFile> OpenedAlready(const std::string& path) {
   return found == Registry().end() ? nullptr : found->second.lock();
 }
 
-char KeyTypeLetter(TExprType type) {
-  switch (type) {
-    case TExprType::etCharacter: return 'C';
-    case TExprType::etNumeric: return 'N';
-    case TExprType::etDate: return 'D';
-    case TExprType::etLogical: return 'L';
-  }
-  return '?';
-}
-
 // The tag definitions that can still be read from a stale or damaged file, in slot order: from
 // the header's slots when the header is sound, else from every definition page found.
 std::vector<TTagDefinition> SalvageDefinitions(TIndexStorage& storage) {
@@ -189,7 +179,7 @@ void TIndexFile::LoadTags(const TExprContext& structure) {
     } catch (const EExprError& err) {
       throw EIndexError("Tag " + def->name + " of index file " + FileName() + " cannot be used: " + err.Message());
     }
-    if (tag->Key().Length() != key_length || KeyTypeLetter(tag->Key().Type()) != key_type)
+    if (tag->Key().Length() != key_length || ExprTypeLetter(tag->Key().Type()) != key_type)
       throw EIndexStale("Tag " + def->name + " of index file " + FileName() +
                         " no longer fits the table's fields and must be rebuilt");
     if (!def->unique && slots[i].firsts.root != 0) pager_->Corrupt("tag " + def->name + " holds a tree it cannot have");

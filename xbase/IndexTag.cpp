@@ -14,16 +14,6 @@ namespace {
 bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
 
-char KeyTypeLetter(TExprType type) {
-  switch (type) {
-    case TExprType::etCharacter: return 'C';
-    case TExprType::etNumeric: return 'N';
-    case TExprType::etDate: return 'D';
-    case TExprType::etLogical: return 'L';
-  }
-  return '?';
-}
-
 std::optional<TExpression> CompileCondition(const TTagDefinition& def, const TExprContext& structure) {
   if (def.condition.find_first_not_of(" \t") == std::string::npos) return std::nullopt;
   TExpression condition(def.condition, structure);
@@ -140,7 +130,7 @@ void TIndexTag::WriteDefinition(TPage& page) const {
   std::memset(page.bytes, 0, kPageSize);
   page.bytes[kPageType] = kPageTagDef;
   page.bytes[kDefFlags] = static_cast<uint8_t>((def_.unique ? kDefUnique : 0) | (def_.descending ? kDefDescending : 0));
-  page.bytes[kDefKeyType] = static_cast<uint8_t>(KeyTypeLetter(key_.Type()));
+  page.bytes[kDefKeyType] = static_cast<uint8_t>(ExprTypeLetter(key_.Type()));
   Put16(page.bytes + kDefKeyLength, static_cast<uint16_t>(key_.Length()));
   Put16(page.bytes + kDefSlot, slot_);
   Put16(page.bytes + kDefNameLength, static_cast<uint16_t>(def_.name.size()));

@@ -1,25 +1,15 @@
 #include "xbase/Table.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "core/StrUtils.h"
+#include "platform/Paths.h"
 #include "xbase/DbfFields.h"
 #include "xbase/FieldCodec.h"
 #include "xbase/LockRegion.h"
 #include "xbase/TableError.h"
 
 namespace tavrik::xbase {
-
-namespace {
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
-}  // namespace
 
 std::string MemoPathFor(const std::string& dbf_path, TMemoKind kind) {
   const size_t slash = dbf_path.rfind('/');
@@ -32,7 +22,7 @@ std::string MemoPathFor(const std::string& dbf_path, TMemoKind kind) {
   const std::string lower_ext = kind == TMemoKind::dbt ? ".dbt" : ".fpt";
   const std::string first = base + (lower ? lower_ext : upper_ext);
   const std::string second = base + (lower ? upper_ext : lower_ext);
-  if (!Exists(first) && Exists(second)) return second;
+  if (!platform::PathExists(first) && platform::PathExists(second)) return second;
   return first;
 }
 
@@ -41,7 +31,7 @@ TTable::TTable(const std::string& path, bool exclusive) : exclusive_(exclusive) 
     dbf_ = TTableFile::Open(path, true);
   } catch (const ETableError&) {
     // A file we may only read is still a table to read.
-    if (exclusive || !Exists(path)) throw;
+    if (exclusive || !platform::PathExists(path)) throw;
     dbf_ = TTableFile::Open(path, false);
   }
   // Other processes first: nobody may hold the table exclusively while we use it.
@@ -76,16 +66,16 @@ void TTable::OpenMemo(bool has_memo_fields) {
   TMemoKind kind = header_.AnnouncedMemo();
   if (kind == TMemoKind::none && has_memo_fields) {
     // Some writers leave the memo flag out of the version byte: look for either file.
-    if (Exists(MemoPathFor(Path(), TMemoKind::fpt)))
+    if (platform::PathExists(MemoPathFor(Path(), TMemoKind::fpt)))
       kind = TMemoKind::fpt;
-    else if (Exists(MemoPathFor(Path(), TMemoKind::dbt)))
+    else if (platform::PathExists(MemoPathFor(Path(), TMemoKind::dbt)))
       kind = TMemoKind::dbt;
     else
       throw ETableError("Table " + Path() + " has memo fields but no memo file");
   }
   if (kind == TMemoKind::none) return;
   const std::string memo_path = MemoPathFor(Path(), kind);
-  if (!Exists(memo_path)) {
+  if (!platform::PathExists(memo_path)) {
     if (has_memo_fields) throw ETableError("Memo file " + memo_path + " not found");
     return;  // announced but unused: the records need nothing from it
   }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/Paths.h"
 #include "xbase/IndexError.h"
 #include "xbase/IndexFile.h"
 #include "xbase/LockRegion.h"
@@ -16,11 +17,6 @@
 namespace tavrik::xbase {
 
 namespace {
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
 
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa {}, sb {};
@@ -71,12 +67,12 @@ class TTable::TLockedRecords : public TRecordSource {
 
 std::string TTable::OwnIndexPath() const {
   const std::string path = ProductionIndexPath(Path());
-  if (Exists(path)) return path;
+  if (platform::PathExists(path)) return path;
   // A file whose extension is in the other letter case is the same index.
   const size_t dot = path.rfind('.');
   const std::string ext = path.substr(dot);
   const std::string other = path.substr(0, dot) + (ext == ".MXI" ? ".mxi" : ".MXI");
-  return Exists(other) ? other : path;
+  return platform::PathExists(other) ? other : path;
 }
 
 std::shared_ptr<TIndexFile> TTable::OpenIndexFile(const std::string& path) {
@@ -93,7 +89,7 @@ std::shared_ptr<TIndexFile> TTable::OpenIndexFile(const std::string& path) {
 
 void TTable::OpenOwnIndex() {
   const std::string path = OwnIndexPath();
-  if (!Exists(path)) return;
+  if (!platform::PathExists(path)) return;
   std::shared_lock<std::shared_mutex> writers_wait(rw_);
   std::lock_guard<std::mutex> guard(index_mutex_);
   std::shared_ptr<TIndexFile> file = OpenIndexFile(path);
@@ -148,7 +144,7 @@ std::shared_ptr<TIndexFile> TTable::HoldIndex(const std::string& path, bool crea
   std::lock_guard<std::mutex> guard(index_mutex_);
   std::shared_ptr<TIndexFile> file;
   bool created = false;
-  if (create && !Exists(path)) {
+  if (create && !platform::PathExists(path)) {
     CheckWritable();
     file = TIndexFile::Create(path, structure_);
     created = true;

@@ -1,40 +1,15 @@
 // The orders of a work area: index files opened and tags made, the current order, seeks,
 // scopes and positions in the order.
-#include <dirent.h>
-#include <sys/stat.h>
 
 #include <cmath>
 
 #include "core/StrUtils.h"
+#include "platform/Paths.h"
 #include "xbase/IndexFile.h"
 #include "xbase/TableError.h"
 #include "xbase/WorkArea.h"
 
 namespace tavrik::xbase {
-
-namespace {
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
-// The entry of `dir` named `name` but for letter case, "" when none.
-std::string EntryIgnoringCase(const std::string& dir, const std::string& name) {
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (!d) return {};
-  std::string found;
-  while (dirent* e = ::readdir(d)) {
-    if (SameText(e->d_name, name)) {
-      found = e->d_name;
-      break;
-    }
-  }
-  ::closedir(d);
-  return found;
-}
-
-}  // namespace
 
 std::string TWorkArea::IndexPath(const std::string& file) const {
   const std::string name = Trim(file);
@@ -49,9 +24,9 @@ std::string TWorkArea::IndexPath(const std::string& file) const {
     const std::string own = ProductionIndexPath(table);
     path += own.substr(own.rfind('.'));
   }
-  if (Exists(path)) return path;
+  if (platform::PathExists(path)) return path;
   const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash);
-  const std::string other = EntryIgnoringCase(dir, slash == std::string::npos ? path : path.substr(slash + 1));
+  const std::string other = platform::FindEntryIgnoringCase(dir, slash == std::string::npos ? path : path.substr(slash + 1));
   if (other.empty()) return path;
   return dir.empty() ? other : dir + "/" + other;
 }
@@ -93,7 +68,7 @@ int TWorkArea::IndexTag(const std::string& file, TTagDefinition def) {
   const std::string path = !Trim(file).empty() ? IndexPath(file) : own ? own->FileName() : table_->OwnIndexPath();
   Orders();
   std::shared_ptr<TIndexFile> target = orders_.FindFile(path);
-  const bool existed = Exists(path);
+  const bool existed = platform::PathExists(path);
   bool held_here = false;
   if (!target) {
     target = table_->HoldIndex(path, true);

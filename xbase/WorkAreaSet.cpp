@@ -1,9 +1,7 @@
 #include "xbase/WorkAreaSet.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include "core/StrUtils.h"
+#include "platform/Paths.h"
 #include "xbase/MemoFile.h"
 #include "xbase/TableCreate.h"
 #include "xbase/TableError.h"
@@ -12,26 +10,6 @@
 namespace tavrik::xbase {
 
 namespace {
-
-bool IsFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The entry of `dir` whose name equals `name` but for letter case, "" when none.
-std::string FindIgnoringCase(const std::string& dir, const std::string& name) {
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (!d) return {};
-  std::string found;
-  while (dirent* e = ::readdir(d)) {
-    if (SameText(e->d_name, name)) {
-      found = e->d_name;
-      break;
-    }
-  }
-  ::closedir(d);
-  return found;
-}
 
 std::string BaseName(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -50,15 +28,15 @@ bool ValidAlias(const std::string& alias) {
 }  // namespace
 
 std::string ResolveTablePath(const std::string& file) {
-  if (IsFile(file)) return file;
+  if (platform::IsRegularFile(file)) return file;
   const size_t slash = file.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : file.substr(0, slash);
   const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
   const bool has_ext = name.find('.') != std::string::npos;
   for (const std::string& candidate : has_ext ? std::vector<std::string>{name} : std::vector<std::string>{name + ".DBF", name + ".dbf"}) {
     const std::string path = dir.empty() ? candidate : dir + "/" + candidate;
-    if (IsFile(path)) return path;
-    const std::string other = FindIgnoringCase(dir, candidate);
+    if (platform::IsRegularFile(path)) return path;
+    const std::string other = platform::FindEntryIgnoringCase(dir, candidate);
     if (!other.empty()) return dir.empty() ? other : dir + "/" + other;
   }
   return has_ext ? file : file + ".DBF";

@@ -4,6 +4,9 @@
 #include "platform/DynLib.h"
 #include "platform/Paths.h"
 #include "platform/Timer.h"
+#include "tests/support/TempDir.h"
+
+#include <fstream>
 
 namespace tavrik::platform {
 namespace {
@@ -39,6 +42,17 @@ TEST(Paths, ExecutableAndSiblings) {
   EXPECT_NE(ExecutablePath().find("platform_tests"), std::string::npos);
   EXPECT_EQ(ChangeFileName("/opt/app/tavrik", "Client.ini"), "/opt/app/Client.ini");
   EXPECT_EQ(ChangeFileName("tavrik", "Client.ini"), "Client.ini");
+}
+
+TEST(Paths, EntriesFoundWhateverTheirLetterCase) {
+  tavrik::testing::TempDir dir;
+  std::ofstream(dir.File("USERS.DBF")) << "x";
+  EXPECT_EQ(FindEntryIgnoringCase(dir.Path(), "users.dbf"), "USERS.DBF");
+  EXPECT_EQ(FindEntryIgnoringCase(dir.Path(), "users.mxi"), "");
+  EXPECT_EQ(FindEntryIgnoringCase(dir.File("missing"), "x"), "");
+  EXPECT_TRUE(IsRegularFile(dir.File("USERS.DBF")));
+  EXPECT_FALSE(IsRegularFile(dir.Path()));
+  EXPECT_TRUE(PathExists(dir.Path()));
 }
 
 TEST(Timer, ManualTimerFiresOnlyWhenEnabled) {
