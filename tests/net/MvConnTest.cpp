@@ -1,10 +1,6 @@
 // The connection against a scripted server: activation and login, the request/reply routines,
 // server notices, time-outs and lost peers, and how failures reach the caller.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "core/StrUtils.h"
 #include "net/MvConn.h"
@@ -161,16 +157,8 @@ TEST_F(MvConnTest, LoginWhileLoadingStartsNoPollTimer) {
 }
 
 TEST_F(MvConnTest, NoServerMeansNoServerFound) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t n = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  ::close(fd);
   TMarvekConnection lonely;
-  lonely.SetPort(ntohs(a.sin_port));
+  lonely.SetPort(testing::ClosedPort());
   EXPECT_EQ(MessageOf([&] { lonely.SetActive(true); }),
             "[MarvekConnection.SetActive]No Marvek Database Server found at 127.0.0.1");
   EXPECT_FALSE(lonely.Active());

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <tuple>
@@ -16,20 +14,8 @@
 namespace tavrik {
 namespace {
 
+using testing::ClosedPort;
 using testing::ScriptedServer;
-
-// A port on 127.0.0.1 that nobody listens on: bound, then released.
-int ClosedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t n = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
 
 // Counts name look-ups and answers them with 127.0.0.1, or fails them like the name service.
 class CountingClient : public TMvSockClient {

@@ -220,4 +220,16 @@ std::vector<ReceivedFrame> ScriptedServer::Received() {
   return received_;
 }
 
+int ClosedPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t n = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
 }  // namespace tavrik::testing

@@ -71,4 +71,7 @@ class ScriptedServer {
   std::string failure_;
 };
 
+// A port on 127.0.0.1 that nobody listens on: bound, then released.
+int ClosedPort();
+
 }  // namespace tavrik::testing
