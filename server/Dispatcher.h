@@ -10,6 +10,7 @@
 // decodes as its failure (no text, false, no number, no stream).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -41,6 +42,12 @@ class TSessionState {
   std::unique_ptr<TUserSlots::TTicket> ticket;
   std::string user, machine_id, server_name, group_name;
   bool LoggedIn() const { return ticket != nullptr; }
+  int refused_logins = 0;
+
+  // Set by a handler for the reply it returns: a pause before it goes out, and a reason to end
+  // the connection after it ("" = the connection goes on). The session resets both.
+  std::chrono::milliseconds reply_delay{0};
+  std::string end_after_reply;
   // "#3 ", the prefix of this session's log lines.
   std::string Tag() const {
     std::string tag = "#";

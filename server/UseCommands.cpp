@@ -89,16 +89,24 @@ std::string OpenedReply(xbase::TWorkAreaSet& areas, int work_area) {
 
 // The engine wants aliases of letters, digits, "_", "-" and "$", unique within the set: the
 // table's stem made so, with "_2", "_3" ... when this client has it open already.
-std::string FreeAlias(xbase::TWorkAreaSet& areas, const std::string& path) {
+std::string FreeAlias(TWorkAreaSession& work, const std::string& path) {
   std::string stem = FileNameOf(path);
   size_t dot = stem.rfind('.');
   if (dot != std::string::npos && dot > 0) stem.resize(dot);
   stem = UpperCase(stem.substr(0, 200));
   for (char& c : stem)
     if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '$')) c = '_';
-  std::string alias = stem;
-  for (int n = 2; areas.WorkArea(alias) != 0; ++n) alias = stem + "_" + std::to_string(n);
+  if (work.areas.WorkArea(stem) == 0) return stem;
+  int& n = work.next_suffix.try_emplace(stem, 2).first->second;
+  std::string alias;
+  do alias = stem + "_" + std::to_string(n++);
+  while (work.areas.WorkArea(alias) != 0);
   return alias;
+}
+
+// Each open table costs the server memory and file handles: a session gets MaxWorkAreas.
+bool AtWorkAreaLimit(const TWorkAreaSession& work, const TServerConfig& config) {
+  return work.areas.Count() >= config.max_work_areas;
 }
 
 void ApplySettings(xbase::TWorkAreaSet& areas, const TUseRecord& u) {
@@ -160,13 +168,16 @@ class TUseCommands {
       } catch (const ENoSuchTable& e) {
         throw TUseFailure{3, e.Message() + " in database " + Printable(u.database, 255)};
       }
+      if (AtWorkAreaLimit(work, context_.config))
+        throw TUseFailure{7, "Too many tables open: a session may have " +
+                                 std::to_string(context_.config.max_work_areas) + " at once"};
       try {
         ApplySettings(areas, u);
       } catch (const Exception& e) {
         throw TUseFailure{6, WithoutFolder(e.Message(), folder)};
       }
       try {
-        opened = areas.Use(path, FreeAlias(areas, path), u.open_mode, u.table_type, u.commit_level);
+        opened = areas.Use(path, FreeAlias(work, path), u.open_mode, u.table_type, u.commit_level);
       } catch (const Exception& e) {
         throw TUseFailure{4, WithoutFolder(e.Message(), folder)};
       }
@@ -218,7 +229,9 @@ class TUseCommands {
     } catch (const EDataFolder& e) {
       throw ERefused(e.Message());
     }
-    const std::string name = Trim(alias).empty() ? FreeAlias(work.areas, path) : alias;
+    if (AtWorkAreaLimit(work, context_.config))
+      throw ERefused("UseEx: " + std::to_string(context_.config.max_work_areas) + " tables open already");
+    const std::string name = Trim(alias).empty() ? FreeAlias(work, path) : alias;
     return Hex(static_cast<uint32_t>(work.areas.UseEx(path, name, open_mode, table_type, commit_level)), 4);
   }
 

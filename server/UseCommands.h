@@ -57,6 +57,7 @@
 //   4  the engine could not open the table (locked exclusively, damaged, foreign ...)
 //   5  the index name names no tag and no index file of the table
 //   6  an environment setting is out of range
+//   7  the session has MaxWorkAreas tables open already
 //
 // UseEx: pad255 file name + pad255 alias + open mode, table driver code and commit level, one
 // digit each. The file is in the data folder of this client's last Use (the only configured

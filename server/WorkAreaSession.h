@@ -4,6 +4,7 @@
 // client's first work-area command; its tables close and its locks go when the session ends.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,9 @@ struct TWorkAreaSession {
   xbase::TWorkAreaSet areas;
   std::string folder;            // data folder of the last Use; UseEx opens its files there
   std::optional<int> blob_bytes;  // bytes the last "0498" stored, for "0624"
+  // For each table stem, the alias suffix to try next: a table opened again and again gets
+  // STEM, STEM_2, STEM_3 ... without trying every taken one each time.
+  std::map<std::string, int> next_suffix;
 };
 
 using TAreaHandler = std::function<std::string(TWorkAreaSession& work, TSessionState& session, TRequest& request)>;

@@ -54,13 +54,17 @@ int TWorkAreaSet::Open(const std::string& file, const std::string& alias, int op
   const std::string path = ResolveTablePath(file);
   const std::string name = UpperCase(Trim(alias).empty() ? BaseName(path) : Trim(alias));
   if (!ValidAlias(name)) throw ETableError("Invalid alias '" + name + "'");
-  if (WorkArea(name) != 0) throw ETableError("Alias " + name + " is already in use");
-  int number = 1;
-  while (areas_.count(number)) ++number;
+  if (by_alias_.count(name)) throw ETableError("Alias " + name + " is already in use");
+  const int number = free_.empty() ? next_ : *free_.begin();
   if (number > kMaxWorkArea) throw ETableError("No free work area");
   auto area = std::make_unique<TWorkArea>(path, name, TOpenMode(open_mode), table_type, TCommitLevel(commit_level),
                                           defaults_);
   areas_.emplace(number, std::move(area));
+  by_alias_.emplace(name, number);
+  if (number == next_)
+    ++next_;
+  else
+    free_.erase(free_.begin());
   return number;
 }
 
@@ -87,10 +91,8 @@ int TWorkAreaSet::Select(int work_area) {
 }
 
 int TWorkAreaSet::WorkArea(std::string_view alias) const {
-  const std::string upper = UpperCase(Trim(alias));
-  for (const auto& [number, area] : areas_)
-    if (area->Alias() == upper) return number;
-  return 0;
+  auto it = by_alias_.find(UpperCase(Trim(alias)));
+  return it == by_alias_.end() ? 0 : it->second;
 }
 
 void TWorkAreaSet::Close() {
@@ -98,12 +100,17 @@ void TWorkAreaSet::Close() {
   if (it == areas_.end()) return;
   std::unique_ptr<TWorkArea> area = std::move(it->second);
   areas_.erase(it);
+  by_alias_.erase(area->Alias());
+  free_.insert(current_);
   area->Close();
 }
 
 void TWorkAreaSet::CloseAll() {
   // Each work area's destructor releases its locks and its table.
   areas_.clear();
+  by_alias_.clear();
+  free_.clear();
+  next_ = 1;
 }
 
 TWorkArea* TWorkAreaSet::Find(int work_area) const {
