@@ -228,11 +228,13 @@ class TMarvekConnection : public TMvSockClient {
   // Reads the current record: the first `record_size` bytes of the reply into `buffer`.
   // Returns `record_size`, or 0 on failure (a reply shorter than the record is one).
   int GetRecord(void* buffer, int record_size);
+  // Writes the current record; a request that cannot be sent or gets no reply is a failure.
   void PutRecord(const void* buffer, int record_size);
   // Copies the blob into `buffer`; returns its length. A blob longer than `size` is a failure.
   int GetBlob(const std::string& field, void* buffer, int size);
   int PutBlob(const std::string& field, const void* data, int length);
-  // The value bytes come from `value` as the type code says (no error trap of its own).
+  // The value bytes come from `value` as the type code says (no error trap of its own); a
+  // request that cannot be sent or gets no reply is a failure.
   void Replace(const std::string& field, int type_code, const void* value);
   // The field list: five CR LF separated lines per field (name, type, width, decimals, offset).
   TMemoryStream* GetStructure();

@@ -40,7 +40,8 @@ void TMarvekConnection::PutRecord(const void* buffer, int record_size) {
     out_stream_.Clear();
     out_stream_.WriteBuffer(buffer, record_size);
     out_stream_.SetPosition(0);
-    ClientStreamSendReceive("0499");
+    // No reply is a failure: the connection was lost, or the server refused the record.
+    if (!ClientStreamSendReceive("0499")) throw EMvReplyError("Record not stored");
   });
 }
 
@@ -97,7 +98,8 @@ void TMarvekConnection::Replace(const std::string& field, int type_code, const v
   out_stream_.WriteString(Pad(field, 10) + Hex(type_code, 4));
   out_stream_.WriteBuffer(value, static_cast<int64_t>(size));
   out_stream_.SetPosition(0);
-  ClientStreamSendReceive("0501");
+  // A value that was never stored must not pass for one that was.
+  if (!ClientStreamSendReceive("0501")) ReportError("MarvekConnection.Replace", "Replace");
 }
 
 TMemoryStream* TMarvekConnection::GetStructure() {
