@@ -38,9 +38,11 @@ std::string TDbtMemoFile::EmptyHeader() {
 }
 
 uint32_t TDbtMemoFile::ReadNextFree() const {
-  // A pointer into the header itself cannot be right; the end of the file is the safe place.
+  // A pointer into the header itself or past the end of the file cannot be right (a damaged one
+  // would send the next memo terabytes into the file); the end of the file is the safe place.
   const uint32_t stored = Le32(file_.ReadExact(0, 4, "the memo header is missing"), 0);
-  return std::max<uint32_t>(stored, 1);
+  const uint32_t at_end = uint32_t(std::min<uint64_t>(BlocksFor(file_.Size()), 0xFFFFFFFFull));
+  return stored < 1 || stored > at_end ? std::max<uint32_t>(at_end, 1) : stored;
 }
 
 TMemoData TDbtMemoFile::Read(uint32_t block) const {
@@ -56,11 +58,14 @@ TMemoData TDbtMemoFile::Read(uint32_t block) const {
                           std::to_string(length) + " bytes, past the end of the file");
     return {TMemoType::binary, file_.ReadExact(at + kBinaryHeader, length - kBinaryHeader, "a memo ends early")};
   }
-  // A text runs to its end mark; a text without one ends with the file.
+  // A text runs to its end mark; a text without one ends where the blocks in use end (the
+  // header's next free block, when it is a sound one beyond this memo) or with the file.
   TMemoData memo{TMemoType::text, {}};
+  const uint64_t in_use = uint64_t(ReadNextFree()) * kDbtBlockSize;
+  const uint64_t end = in_use > at ? std::min(in_use, size) : size;
   uint64_t pos = at;
-  while (pos < size) {
-    std::string chunk = file_.ReadUpTo(pos, 8 * kDbtBlockSize);
+  while (pos < end) {
+    std::string chunk = file_.ReadUpTo(pos, size_t(std::min<uint64_t>(8 * kDbtBlockSize, end - pos)));
     if (chunk.empty()) break;
     const size_t mark = chunk.find(char(kDbfEndOfFile));
     if (mark != std::string::npos) {

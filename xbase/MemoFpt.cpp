@@ -39,8 +39,11 @@ std::string TFptMemoFile::EmptyHeader(uint32_t block_size) {
 }
 
 uint32_t TFptMemoFile::ReadNextFree() const {
+  // A pointer past the end of the file is damaged: trusted, it would send the next memo far
+  // beyond the file's end. The end of the file is the safe place.
   const uint32_t stored = Be32(file_.ReadExact(0, 4, "the memo header is missing"), 0);
-  return std::max(stored, FirstBlock());
+  const uint64_t at_end = std::min<uint64_t>((file_.Size() + block_size_ - 1) / block_size_, 0xFFFFFFFFull);
+  return std::max(stored > at_end ? uint32_t(at_end) : stored, FirstBlock());
 }
 
 TMemoData TFptMemoFile::Read(uint32_t block) const {
