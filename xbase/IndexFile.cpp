@@ -46,7 +46,8 @@ std::vector<TTagDefinition> SalvageDefinitions(TIndexStorage& storage) {
   storage.Read(0, page, static_cast<size_t>(std::min<uint64_t>(size, kPageSize)));
   if (std::memcmp(page, kIndexSignature, sizeof kIndexSignature) != 0)
     throw EIndexForeign(name + " is not an index file of this engine");
-  if (size >= kHdrVersion + 2 && Get16(page + kHdrVersion) != kIndexVersion)
+  if (size >= kHdrVersion + 2 && Get16(page + kHdrVersion) != kIndexVersion &&
+      Get16(page + kHdrVersion) != kIndexVersionUnchecked)
     throw EIndexForeign("Index file " + name + " has format version " + std::to_string(Get16(page + kHdrVersion)) +
                         ", which this engine does not read");
   const uint64_t pages = size / kPageSize;
@@ -272,6 +273,44 @@ void TIndexFile::CheckWritable() const {
   if (tags_.empty()) return;
   CheckUsable();
   if (ReadOnly()) throw EIndexError("Index file " + FileName() + " is open read-only");
+}
+
+void TIndexFile::SetTableState(uint32_t records, uint32_t fingerprint) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (ReadOnly() || broken_) return;
+  Changing([&] { pager_->SetTableState(records, fingerprint); });
+}
+
+uint32_t TIndexFile::TableRecords() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return pager_->TableRecords();
+}
+
+uint32_t TIndexFile::TableFingerprint() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return pager_->TableFingerprint();
+}
+
+std::optional<std::string> TIndexFile::Disagreement(TRecordSource& records) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  for (auto& tag : tags_)
+    if (std::optional<std::string> why = tag->Disagreement(records, kSampledKeys))
+      return "Index file " + FileName() + " does not match its table: tag " + tag->Name() + " " + *why;
+  return std::nullopt;
+}
+
+void TIndexFile::Distrust(const std::string& why) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (!broken_ && !ReadOnly()) {
+    try {
+      pager_->Changed(nullptr);  // the header now says "not closed cleanly": the next open rebuilds
+    } catch (const Exception&) {
+      // Still refused below; the file is rebuilt when it is next found out.
+    }
+  }
+  broken_ = true;
+  throw EIndexStale("Index file " + FileName() + " does not match its table (" + why +
+                    "); it is rebuilt when the table is next opened");
 }
 
 void TIndexFile::Flush() {

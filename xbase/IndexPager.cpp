@@ -51,7 +51,7 @@ void TIndexPager::ReadHeader(bool allow_stale) {
     throw EIndexForeign(name + " is not an index file of this engine");
   if (size < kPageSize) Corrupt("it is shorter than its header");
   uint16_t version = Get16(h + kHdrVersion);
-  if (version != kIndexVersion)
+  if (version != kIndexVersion && version != kIndexVersionUnchecked)
     throw EIndexForeign("Index file " + name + " has format version " + std::to_string(version) +
                         ", which this engine does not read");
   if (Crc32(h, kHdrCrc) != Get32(h + kHdrCrc)) Corrupt("its header fails its checksum");
@@ -61,6 +61,8 @@ void TIndexPager::ReadHeader(bool allow_stale) {
   uint32_t state = Get32(h + kHdrState);
   uint32_t tags = Get32(h + kHdrTagCount);
   generation_ = Get32(h + kHdrGeneration);
+  table_records_ = Get32(h + kHdrTableRecords);
+  table_fingerprint_ = Get32(h + kHdrTableFingerprint);
   if (page_count_ < 1 || static_cast<uint64_t>(page_count_) * kPageSize != size)
     Corrupt("its size does not match its page count");
   if (free_head_ >= page_count_) Corrupt("its free page list points outside the file");
@@ -83,6 +85,8 @@ void TIndexPager::ReadHeader(bool allow_stale) {
   }
   if (state == kStateWriting && !allow_stale)
     throw EIndexStale("Index file " + name + " was not closed properly and must be rebuilt");
+  if (version == kIndexVersionUnchecked && !allow_stale)
+    throw EIndexStale("Index file " + name + " does not record which table it was made for and must be rebuilt");
 }
 
 void TIndexPager::WriteHeader() {
@@ -95,6 +99,8 @@ void TIndexPager::WriteHeader() {
   Put32(h + kHdrState, writing_ ? kStateWriting : kStateClean);
   Put32(h + kHdrTagCount, static_cast<uint32_t>(slots_.size()));
   Put32(h + kHdrGeneration, generation_);
+  Put32(h + kHdrTableRecords, table_records_);
+  Put32(h + kHdrTableFingerprint, table_fingerprint_);
   for (size_t i = 0; i < slots_.size(); ++i) {
     uint8_t* s = h + kHdrSlots + i * kSlotSize;
     Put32(s, slots_[i].def_page);
@@ -188,6 +194,13 @@ void TIndexPager::Changed(TPage* page) {
     storage_->Sync();
   }
   if (page) page->dirty = true;
+}
+
+void TIndexPager::SetTableState(uint32_t records, uint32_t fingerprint) {
+  if (records == table_records_ && fingerprint == table_fingerprint_) return;
+  Changed(nullptr);
+  table_records_ = records;
+  table_fingerprint_ = fingerprint;
 }
 
 void TIndexPager::Flush() {

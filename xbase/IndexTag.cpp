@@ -169,4 +169,23 @@ std::optional<TTagDefinition> TIndexTag::ReadDefinition(const uint8_t* bytes, ui
   return def;
 }
 
+std::optional<std::string> TIndexTag::Disagreement(TRecordSource& records, uint32_t samples) {
+  const uint32_t entries = keys_.Count();
+  const uint32_t count = records.RecordCount();
+  if (entries > count)
+    return "holds " + std::to_string(entries) + " entries for " + std::to_string(count) + " records";
+  if (entries == 0) return std::nullopt;
+  auto check = [&](uint32_t ordinal) -> std::optional<std::string> {
+    const TTreeEntry e = keys_.At(ordinal);
+    if (e.recno == 0 || e.recno > count) return "files record " + std::to_string(e.recno) + ", which does not exist";
+    const std::optional<std::string> key = MemberKey(e.recno, records.RecordImage(e.recno));
+    if (!key || *key != e.key) return "files record " + std::to_string(e.recno) + " under a key it does not hold";
+    return std::nullopt;
+  };
+  const uint32_t step = std::max<uint32_t>(1, (entries + samples - 1) / samples);
+  for (uint64_t ordinal = 0; ordinal < entries; ordinal += step)
+    if (std::optional<std::string> why = check(static_cast<uint32_t>(ordinal))) return why;
+  return check(entries - 1);  // the last one always
+}
+
 }  // namespace tavrik::xbase

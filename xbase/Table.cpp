@@ -43,6 +43,7 @@ TTable::TTable(const std::string& path, bool exclusive) : exclusive_(exclusive) 
   if (header_.encrypted) throw ETableError("Table " + path + " is encrypted, which this engine cannot read");
   const std::string header_bytes = dbf_.ReadExact(0, header_.header_length, "the header ends early");
   fields_ = ParseFieldDescriptors(header_bytes, header_, path);
+  descriptors_ = header_bytes.substr(kDbfHeaderSize);
   blank_.assign(header_.record_length, ' ');
   count_ = header_.record_count;
   const bool has_memo_fields =
@@ -281,6 +282,7 @@ void TTable::Flush(bool sync) {
   std::unique_lock<std::shared_mutex> guard(rw_);
   if (!dbf_.IsOpen()) return;
   if (header_dirty_) WriteCountToFile();
+  NoteStateInIndexes();
   for (TRecordObserver* o : observers_) o->Flush();
   if (sync) {
     dbf_.Sync();
