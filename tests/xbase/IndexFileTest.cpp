@@ -139,7 +139,7 @@ TEST(IndexFile, ForeignAndBrokenFilesAreRefused) {
   cdx[12] = 10;
   TBytes dbf = {0x03, 0x7C, 0x0B, 0x05, 1, 0, 0, 0, 0x61, 0, 0x21, 0};
   TBytes future(good);
-  Put16(future.data() + kHdrVersion, 2);
+  Put16(future.data() + kHdrVersion, kIndexVersion + 1);
   TBytes torn(good);
   torn[kHdrTagCount] ^= 0x40;
   TBytes longer(good);
@@ -152,7 +152,7 @@ TEST(IndexFile, ForeignAndBrokenFilesAreRefused) {
        "% is not an index file of this engine"},
       {"compound index of another engine", cdx, "EIndexForeign", "% is not an index file of this engine"},
       {"a table", dbf, "EIndexForeign", "% is not an index file of this engine"},
-      {"a later format", future, "EIndexForeign", "Index file % has format version 2, which this engine does not read"},
+      {"a later format", future, "EIndexForeign", "Index file % has format version 3, which this engine does not read"},
       {"signature only", shorter, "EIndexCorrupt", "Index file % is damaged: it is shorter than its header"},
       {"torn header", torn, "EIndexCorrupt", "Index file % is damaged: its header fails its checksum"},
       {"bytes after the last page", longer, "EIndexCorrupt", "Index file % is damaged: its size does not match its page count"},
