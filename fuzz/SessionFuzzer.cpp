@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "core/StrUtils.h"
-#include "net/MvFrame.h"
-#include "net/MvScramble.h"
+#include "proto/MvFrame.h"
+#include "proto/MvScramble.h"
 #include "server/Server.h"
 #include "xbase/WorkArea.h"
 #include "xbase/WorkAreaSet.h"

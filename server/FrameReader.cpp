@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 
 namespace tavrik::server {
 

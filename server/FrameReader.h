@@ -1,6 +1,6 @@
 // Framing apart from parsing: takes whole request headers and payload bytes off a channel
 // through one receive buffer, never more than the frame declares, and never allocating more
-// than has arrived. What the header means is the session's business (net/MvFrame.h).
+// than has arrived. What the header means is the session's business (proto/MvFrame.h).
 //
 // Time limits: the wait for a frame's first byte is the caller's to choose; from that byte on the
 // frame has a deadline of its own, so a client trickling a byte now and then cannot hold on to

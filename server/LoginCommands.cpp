@@ -1,7 +1,7 @@
 #include "server/LoginCommands.h"
 
-#include "net/MvScramble.h"
-#include "server/LoginRecord.h"
+#include "proto/MvScramble.h"
+#include "proto/MvLogin.h"
 
 namespace tavrik::server {
 
@@ -84,12 +84,10 @@ std::string Logout(TServerContext& context, TSessionState& session, TRequest&) {
 }  // namespace
 
 void RegisterLoginCommands(TDispatcher& dispatcher, TServerContext& context) {
-  TCommand login{"0464", "Login", [&context](TSessionState& s, TRequest& r) { return Login(context, s, r); }};
-  login.needs_login = false;
-  TCommand logout{"0465", "Logout", [&context](TSessionState& s, TRequest& r) { return Logout(context, s, r); }};
-  logout.needs_login = false;
-  dispatcher.Add(std::move(login));
-  dispatcher.Add(std::move(logout));
+  dispatcher.Add(TCommand::Of(
+      mvcmd::Login, [&context](TSessionState& s, TRequest& r) { return Login(context, s, r); }, false));
+  dispatcher.Add(TCommand::Of(
+      mvcmd::Logout, [&context](TSessionState& s, TRequest& r) { return Logout(context, s, r); }, false));
 }
 
 }  // namespace tavrik::server

@@ -1,6 +1,6 @@
 // Login "0464" and logout "0465", the two commands a client may send before it is logged in.
 //
-// "0464": payload the scrambled login record (server/LoginRecord.h). Reply "Y" when the user
+// "0464": payload the scrambled login record (proto/MvLogin.h). Reply "Y" when the user
 // and password match an account and a MaxUsers slot is free; otherwise "N" followed by a blank
 // and the reason, which the client shows: "Unknown user or wrong password" (the log says which:
 // a guesser is not told that a name exists), "Too many users", "Malformed login record",

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <set>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 #include "server/FileCommands.h"
 #include "server/LoginCommands.h"
-#include "server/Notices.h"
+#include "proto/MvPayloads.h"
 #include "server/WorkAreaCommands.h"
 
 namespace tavrik::server {
@@ -143,7 +143,7 @@ int TServer::BroadcastMessage(std::string_view text) {
 
 int TServer::BroadcastProgress(int32_t min, int32_t max, int32_t position) {
   int reached = 0;
-  for (const auto& s : Sessions()) reached += s->SendNotice(kNoticeProgress, ProgressPayload(min, max, position)) ? 1 : 0;
+  for (const auto& s : Sessions()) reached += s->SendNotice(kNoticeProgress, BuildProgress({min, max, position})) ? 1 : 0;
   context_.log.Line("progress " + std::to_string(min) + " " + std::to_string(max) + " " + std::to_string(position) +
                     " to " + std::to_string(reached) + " clients");
   return reached;

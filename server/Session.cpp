@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "net/MvFrame.h"
+#include "proto/MvFields.h"
+#include "proto/MvFrame.h"
 
 namespace tavrik::server {
 
@@ -109,7 +110,7 @@ void TSession::Serve() {
     else if ((!command || command->needs_login) && !logged_in)
       why = "not logged in";
     context_.log.Line(Tag() + h->code + " refused: " + why);
-    if (!TDispatcher::IsNoReplyCode(h->code)) Reply("");
+    if (IsAnswered(h->code)) Reply("");
   }
 }
 
@@ -127,6 +128,8 @@ void TSession::Handle(const TCommand* command, TRequest& request, TPayloadReader
   } catch (const ERefused& e) {
     failure = "refused: " + e.Message();
   } catch (const ERequestTooShort& e) {
+    failure = "refused: " + e.Message();
+  } catch (const EMvField& e) {
     failure = "refused: " + e.Message();
   } catch (const std::exception& e) {
     failure = std::string("failed: ") + e.what();
@@ -150,7 +153,7 @@ void TSession::Handle(const TCommand* command, TRequest& request, TPayloadReader
   const auto delay = std::exchange(state_.reply_delay, std::chrono::milliseconds(0));
   const std::string end = std::exchange(state_.end_after_reply, std::string());
   if (delay.count() > 0) Pause(delay);
-  if (!TDispatcher::IsNoReplyCode(request.code)) Reply(reply);
+  if (IsAnswered(request.code)) Reply(reply);
   if (!end.empty()) throw EClientGone(end);
 }
 

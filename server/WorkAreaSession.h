@@ -25,11 +25,12 @@ struct TWorkAreaSession {
 using TAreaHandler = std::function<std::string(TWorkAreaSession& work, TSessionState& session, TRequest& request)>;
 
 // Registers a work-area command: logged in only, handed the session's work areas.
-inline void AddAreaCommand(TDispatcher& dispatcher, const char* code, const char* name, TAreaHandler handler,
+inline void AddAreaCommand(TDispatcher& dispatcher, const TMvCommand& catalogued, TAreaHandler handler,
                            bool streamed = false, uint64_t max_payload = 0) {
-  TCommand command{code, name,
-                   [handler](TSessionState& s, TRequest& r) { return handler(s.Extension<TWorkAreaSession>(), s, r); },
-                   true, streamed, max_payload};
+  TCommand command = TCommand::Of(
+      catalogued, [handler](TSessionState& s, TRequest& r) { return handler(s.Extension<TWorkAreaSession>(), s, r); });
+  command.streamed = streamed;
+  command.max_payload = max_payload;
   dispatcher.Add(std::move(command));
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "net/MvScramble.h"
+#include "proto/MvScramble.h"
 #include "tests/server/ServerFixture.h"
 
 namespace tavrik::testing {

@@ -7,7 +7,7 @@
 #include <regex>
 #include <sstream>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 #include "server/Listener.h"
 #include "tests/server/ChildProcess.h"
 #include "tests/server/MarvekdProcess.h"

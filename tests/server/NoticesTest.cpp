@@ -2,9 +2,8 @@
 
 #include <thread>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 #include "server/AdminConsole.h"
-#include "server/Notices.h"
 #include "tests/server/ServerFixture.h"
 
 namespace tavrik::testing {

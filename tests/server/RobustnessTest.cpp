@@ -4,7 +4,7 @@
 #include <functional>
 #include <thread>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 #include "server/Dispatcher.h"
 #include "tests/server/ServerFixture.h"
 
@@ -96,8 +96,8 @@ TEST_F(RobustnessTest, RequestsSentWithoutWaitingGetNoReply) {
   EXPECT_EQ(c->Call("0054", FileFields("Files", "x")), "N");
   EXPECT_TRUE(c->Quiet(200ms));
   EXPECT_TRUE(captured.Has("#1 0587 SetTranslate refused: switch: cannot read \"m\"")) << captured.Lines().back();
-  EXPECT_TRUE(server::TDispatcher::IsNoReplyCode("0577"));
-  EXPECT_FALSE(server::TDispatcher::IsNoReplyCode("0054"));
+  EXPECT_FALSE(IsAnswered("0577"));
+  EXPECT_TRUE(IsAnswered("0054"));
 }
 
 TEST_F(RobustnessTest, EachFrameAndTheLoginHaveADeadlineFromTheirFirstByte) {
