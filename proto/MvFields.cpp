@@ -9,26 +9,8 @@ namespace tavrik::mvproto {
 
 namespace {
 
-// At most 40 characters of what did not read, with bytes outside printable ASCII as \xNN.
-std::string Shown(std::string_view text) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (i == 40) return out + "...";
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 32 && c < 127 && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      out += "\\x";
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
-
 [[noreturn]] void Bad(std::string_view what, std::string_view text) {
-  throw EMvField(std::string(what) + ": cannot read \"" + Shown(text) + "\"");
+  throw EMvField(std::string(what) + ": cannot read \"" + Printable(text, 40) + "\"");
 }
 
 }  // namespace

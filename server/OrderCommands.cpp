@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Paths.h"
 #include "server/DataFolders.h"
 #include "proto/MvFields.h"
 #include "proto/MvPayloads.h"
@@ -21,17 +22,12 @@ int OrderArgument(const std::string& payload, std::string_view what) {
   return order;
 }
 
-std::string FileNameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string IndexOpen(TWorkAreaSession& w, TServerContext& context, const std::string& payload) {
   TFieldReader f(payload);
   const std::string database = f.Padded(255, "IndexOpen database alias");
   const std::string name = f.Padded(255, "IndexOpen index name");
   f.End("IndexOpen");
-  const std::string folder = FolderOf(w.areas.CurrentArea().Path());
+  const std::string folder = platform::FolderOf(w.areas.CurrentArea().Path());
   try {
     if (!database.empty() && DataFolder(context.config, database) != folder)
       throw ERefused("IndexOpen: index files are opened beside their table, not in database " + database);
@@ -61,7 +57,7 @@ void RegisterOrderCommands(TDispatcher& d, TServerContext& context) {
   AddAreaCommand(d, mvcmd::TagArea, [](W& w, S&, R& r) { return Dec(w.areas.TagArea(r.payload)); });
   AddAreaCommand(d, mvcmd::TagName, [](W& w, S&, R& r) { return w.areas.TagName(OrderArgument(r.payload, "TagName")); });
   AddAreaCommand(d, mvcmd::IndexName, [](W& w, S&, R& r) {
-    return FileNameOf(w.areas.IndexName(ParseDec(r.payload, "IndexName")));
+    return platform::FileNameOf(w.areas.IndexName(ParseDec(r.payload, "IndexName")));
   });
   AddAreaCommand(d, mvcmd::IndexKey, [](W& w, S&, R&) { return w.areas.IndexKey(); });
   AddAreaCommand(d, mvcmd::IndexKeyField, [](W& w, S&, R&) { return w.areas.IndexKeyField(); });

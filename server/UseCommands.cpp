@@ -1,6 +1,7 @@
 #include "server/UseCommands.h"
 
 #include "core/StrUtils.h"
+#include "platform/Paths.h"
 #include "server/DataFolders.h"
 #include "proto/MvFields.h"
 #include "proto/MvUse.h"
@@ -18,18 +19,13 @@ struct TUseFailure {
   std::string message;
 };
 
-std::string FileNameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 TMvIndexEntry IndexEntry(xbase::TWorkArea& area, int number) {
   xbase::TOrderList& orders = area.Orders();
   const std::string key = area.ToAnsi(orders.IndexKey(number));
   TMvIndexEntry e;
   e.Name = orders.TagName(number);
   e.Fields = orders.IndexKeyField(number);
-  e.Source = FileNameOf(orders.IndexName(number));
+  e.Source = platform::FileNameOf(orders.IndexName(number));
   e.Expression = key;
   e.Unique = orders.IndexType(number) == 2;
   e.Descending = orders.Descending(number);
@@ -55,10 +51,7 @@ TMvTableInfo OpenedInfo(xbase::TWorkAreaSet& areas, int work_area) {
 // The engine wants aliases of letters, digits, "_", "-" and "$", unique within the set: the
 // table's stem made so, with "_2", "_3" ... when this client has it open already.
 std::string FreeAlias(TWorkAreaSession& work, const std::string& path) {
-  std::string stem = FileNameOf(path);
-  size_t dot = stem.rfind('.');
-  if (dot != std::string::npos && dot > 0) stem.resize(dot);
-  stem = UpperCase(stem.substr(0, 200));
+  std::string stem = UpperCase(platform::StemOf(path).substr(0, 200));
   for (char& c : stem)
     if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '$')) c = '_';
   if (work.areas.WorkArea(stem) == 0) return stem;

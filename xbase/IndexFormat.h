@@ -74,6 +74,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/ByteOrder.h"
+
 namespace tavrik::xbase {
 
 constexpr size_t kPageSize = 4096;
@@ -137,19 +139,6 @@ constexpr size_t LeafEntrySize(size_t key_length) { return key_length + 4; }
 constexpr size_t BranchEntrySize(size_t key_length) { return key_length + 12; }
 constexpr size_t LeafCapacity(size_t key_length) { return (kPageSize - kTreeEntries) / LeafEntrySize(key_length); }
 constexpr size_t BranchCapacity(size_t key_length) { return (kPageSize - kTreeEntries) / BranchEntrySize(key_length); }
-
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-inline void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // CRC-32 as zip and PNG compute it (zlib's).
 uint32_t Crc32(const uint8_t* data, size_t size);

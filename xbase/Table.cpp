@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/ByteOrder.h"
 #include "core/StrUtils.h"
 #include "platform/Paths.h"
 #include "xbase/DbfFields.h"
@@ -91,9 +92,7 @@ int TTable::FieldIndex(std::string_view upper_name) const {
 }
 
 uint32_t TTable::ReadCountFromFile() const {
-  const std::string b = dbf_.ReadExact(4, 4, "the header ends early");
-  const uint32_t count = uint32_t(uint8_t(b[0])) | uint32_t(uint8_t(b[1])) << 8 | uint32_t(uint8_t(b[2])) << 16 |
-                         uint32_t(uint8_t(b[3])) << 24;
+  const uint32_t count = GetLe32(dbf_.ReadExact(4, 4, "the header ends early"), 0);
   const uint64_t size = dbf_.Size();
   const uint64_t room = size > header_.header_length ? (size - header_.header_length) / header_.record_length : 0;
   if (count > room)

@@ -11,13 +11,6 @@ namespace tavrik::xbase {
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 bool ValidAlias(const std::string& alias) {
   if (alias.empty() || alias.size() > 255) return false;
   for (char c : alias)
@@ -29,9 +22,8 @@ bool ValidAlias(const std::string& alias) {
 
 std::string ResolveTablePath(const std::string& file) {
   if (platform::IsRegularFile(file)) return file;
-  const size_t slash = file.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : file.substr(0, slash);
-  const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+  const std::string dir = platform::FolderOf(file);
+  const std::string name = platform::FileNameOf(file);
   const bool has_ext = name.find('.') != std::string::npos;
   for (const std::string& candidate : has_ext ? std::vector<std::string>{name} : std::vector<std::string>{name + ".DBF", name + ".dbf"}) {
     const std::string path = dir.empty() ? candidate : dir + "/" + candidate;
@@ -52,7 +44,7 @@ int TWorkAreaSet::Open(const std::string& file, const std::string& alias, int op
   MemoKindOfTableType(table_type);  // refuses unknown table types
   if (commit_level < 0 || commit_level > 2) throw ETableError("Unknown commit level " + std::to_string(commit_level));
   const std::string path = ResolveTablePath(file);
-  const std::string name = UpperCase(Trim(alias).empty() ? BaseName(path) : Trim(alias));
+  const std::string name = UpperCase(Trim(alias).empty() ? platform::StemOf(path) : Trim(alias));
   if (!ValidAlias(name)) throw ETableError("Invalid alias '" + name + "'");
   if (by_alias_.count(name)) throw ETableError("Alias " + name + " is already in use");
   const int number = free_.empty() ? next_ : *free_.begin();
@@ -262,8 +254,7 @@ std::string TWorkAreaSet::Version() const { return "MDE 6.10.01 64-bit"; }
 
 void TWorkAreaSet::Create(const std::string& file, const std::string& fields, int table_type) {
   if (Trim(file).empty()) throw ETableError("No table file named");
-  const size_t slash = file.rfind('/');
-  const bool has_ext = file.find('.', slash == std::string::npos ? 0 : slash + 1) != std::string::npos;
+  const bool has_ext = platform::FileNameOf(file).find('.') != std::string::npos;
   CreateTable(has_ext ? file : file + ".DBF", ParseFieldList(fields), table_type, defaults_.memo_block_size);
 }
 
