@@ -58,6 +58,11 @@ std::string LowerCase(std::string_view s) {
 
 bool SameText(std::string_view a, std::string_view b) { return UpperCase(a) == UpperCase(b); }
 
+std::string_view WithoutTrailingBlanks(std::string_view s) {
+  const size_t end = s.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1);
+}
+
 std::string PadRight(std::string_view s, size_t width) {
   std::string r(s);
   if (r.size() < width) r.append(width - r.size(), ' ');

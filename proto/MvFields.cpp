@@ -41,7 +41,7 @@ std::string_view TFieldReader::Take(size_t size, std::string_view what) {
 }
 
 std::string TFieldReader::Padded(size_t width, std::string_view what) {
-  return std::string(WithoutPadding(Take(width, what)));
+  return std::string(WithoutTrailingBlanks(Take(width, what)));
 }
 
 bool TFieldReader::YN(std::string_view what) { return ParseYN(Take(1, what), what); }
@@ -63,11 +63,6 @@ std::string_view TFieldReader::Rest() {
 void TFieldReader::End(std::string_view what) const {
   if (!rest_.empty())
     throw EMvField(std::string(what) + ": " + std::to_string(rest_.size()) + " bytes more than the request holds");
-}
-
-std::string_view WithoutPadding(std::string_view field) {
-  size_t end = field.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : field.substr(0, end + 1);
 }
 
 uint32_t ParseHex(std::string_view text, std::string_view what) {

@@ -61,8 +61,6 @@ class TFieldReader {
   std::string_view rest_;
 };
 
-// A padded field without its trailing blanks.
-std::string_view WithoutPadding(std::string_view field);
 // 1 to 8 hexadecimal digits as a 32-bit pattern; EMvField otherwise.
 uint32_t ParseHex(std::string_view text, std::string_view what);
 // Exactly `digits` hexadecimal digits, the whole payload of a one-number request.

@@ -1,5 +1,6 @@
 #include "proto/MvLogin.h"
 
+#include "core/StrUtils.h"
 #include "proto/MvFields.h"
 
 namespace tavrik {
@@ -7,7 +8,7 @@ namespace tavrik {
 namespace {
 
 std::string Field(std::string_view record, size_t index) {
-  return std::string(mvproto::WithoutPadding(record.substr(index * kLoginField, kLoginField)));
+  return std::string(WithoutTrailingBlanks(record.substr(index * kLoginField, kLoginField)));
 }
 
 size_t CountDigits(std::string_view s) {

@@ -202,6 +202,10 @@ void TSession::DeliverNotices() {
         channel_->CloseWrite();
       }
     } catch (const EClientGone& e) {
+      {
+        std::lock_guard lock(notice_mutex_);
+        if (over_) return;  // the session ended first, and said why
+      }
       context_.log.Line(Tag() + "notice " + notice.code + " not delivered: " + e.Message());
       EndWith("notice " + notice.code + " not delivered: " + e.Message());
       return;
