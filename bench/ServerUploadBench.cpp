@@ -21,8 +21,8 @@
 #include <thread>
 
 #include "core/StrUtils.h"
-#include "net/MvFrame.h"
-#include "net/MvScramble.h"
+#include "proto/MvFrame.h"
+#include "proto/MvScramble.h"
 #include "tests/server/ChildProcess.h"
 #include "tests/server/TestClient.h"
 #include "tests/support/TempDir.h"

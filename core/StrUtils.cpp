@@ -58,10 +58,32 @@ std::string LowerCase(std::string_view s) {
 
 bool SameText(std::string_view a, std::string_view b) { return UpperCase(a) == UpperCase(b); }
 
+std::string_view WithoutTrailingBlanks(std::string_view s) {
+  const size_t end = s.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1);
+}
+
 std::string PadRight(std::string_view s, size_t width) {
   std::string r(s);
   if (r.size() < width) r.append(width - r.size(), ' ');
   return r;
+}
+
+std::string Printable(std::string_view bytes, size_t max) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i == max) return out + "...";
+    auto c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 32 && c < 127 && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
 }
 
 std::string IntToHex(int64_t value, int digits) {

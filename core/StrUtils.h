@@ -19,6 +19,12 @@ bool SameText(std::string_view a, std::string_view b);
 
 // `s` followed by blanks up to `width` characters; a longer text is returned whole.
 std::string PadRight(std::string_view s, size_t width);
+// `s` without the blanks (only ' ') at its end: the padding of a fixed-width field.
+std::string_view WithoutTrailingBlanks(std::string_view s);
+
+// A text from the wire made safe for one line of a log or a message: bytes outside printable
+// ASCII (and the backslash) as \xNN, cut after `max` characters with "...".
+std::string Printable(std::string_view bytes, size_t max = 80);
 // Upper-case hexadecimal, zero-padded to `digits`; negative values as 32-bit two's complement.
 std::string IntToHex(int64_t value, int digits);
 

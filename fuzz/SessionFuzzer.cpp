@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "core/StrUtils.h"
-#include "net/MvFrame.h"
-#include "net/MvScramble.h"
+#include "proto/MvFrame.h"
+#include "proto/MvScramble.h"
 #include "server/Server.h"
 #include "xbase/WorkArea.h"
 #include "xbase/WorkAreaSet.h"
@@ -74,6 +74,7 @@ TServerConfig FuzzConfig(const std::string& area, const std::string& data) {
   TServerConfig c;
   c.max_payload = 64 * 1024;
   c.max_upload = 256 * 1024;
+  c.login_delay = std::chrono::milliseconds(0);  // refused logins are answered at once
   c.accounts.Set("PORTAL", "qz7rmw");
   c.file_areas.Set("Files", area);
   c.aliases.Set("FILES", data);

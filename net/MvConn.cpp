@@ -3,15 +3,13 @@
 
 #include "core/StrUtils.h"
 #include "net/MvConnCodec.h"
-#include "net/MvScramble.h"
 #include "platform/VolumeId.h"
+#include "proto/MvLogin.h"
+#include "proto/MvScramble.h"
 
 namespace tavrik {
 
 namespace {
-constexpr const char* kLoginCode = "0464";
-constexpr const char* kLogoutCode = "0465";
-
 // Sent in every login record and never changed.
 constexpr const char* kLoginText = "";
 constexpr const char* kLoginProfile = "Default";
@@ -96,29 +94,26 @@ void TMarvekConnection::SetActive(bool value) {
   if (!storing) PollTimerOn();
 }
 
-// Login record, 1,788 characters with the values used here:
-//   OFFSET SIZE CONTENT
-//   0      255  Password, blank-padded (a longer value is sent whole, moving what follows)
-//   255    255  User (upper case), padded
-//   510    255  machine identifier, unsigned decimal, padded
-//   765    255  login text (empty), padded
-//   1020   255  "Default", padded
-//   1275   1    "6"
-//   1276   1    compression wanted: "N"
-//   1277   1    "0"
-//   1278   255  ServerName, padded
-//   1533   255  GroupName, padded
+// The login record (proto/MvLogin.h), 1,788 characters with the values used here.
 std::string TMarvekConnection::LoginRecord() const {
-  using mvcodec::Pad;
-  return Pad(Password(), 255) + Pad(User(), 255) + Pad(std::to_string(platform::VolumeSerialNumber()), 255) +
-         Pad(kLoginText, 255) + Pad(kLoginProfile, 255) + std::to_string(kLoginLevel) + mvcodec::YN(compression_) +
-         std::to_string(kLoginFlags) + Pad(server_name_, 255) + Pad(group_name_, 255);
+  TLoginRecord r;
+  r.password = Password();
+  r.user = User();
+  r.machine_id = std::to_string(platform::VolumeSerialNumber());
+  r.login_text = kLoginText;
+  r.database = kLoginProfile;
+  r.version = std::to_string(kLoginLevel);
+  r.compression = compression_;
+  r.level = std::to_string(kLoginFlags);
+  r.server_name = server_name_;
+  r.group_name = group_name_;
+  return BuildLoginRecord(r);
 }
 
 bool TMarvekConnection::Login() {
   logged_in_ = false;
   if (!Active()) return false;
-  std::string reply = ClientXmit(kLoginCode, Scramble(LoginRecord()), true);
+  std::string reply = Xmit(mvcmd::Login, Scramble(LoginRecord()));
   if (!reply.empty() && reply[0] == 'Y') {
     logged_in_ = true;
     if (OnLogin) OnLogin(this, true, "");
@@ -133,7 +128,7 @@ void TMarvekConnection::Logout() {
   // The flag drops before the request: should the reply never come, the failure handling
   // deactivates the connection, and that must not log out the same login a second time.
   logged_in_ = false;
-  if (Active()) ClientXmit(kLogoutCode, mvcodec::Pad(User(), 10), true);
+  if (Active()) Xmit(mvcmd::Logout, LogoutPayload(User()));
   if (OnLogout) OnLogout(this);
   logged_in_ = false;
 }

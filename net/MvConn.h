@@ -13,6 +13,7 @@
 // Command files: MvConn.cpp (state, login, errors), MvConnXmit.cpp (request/reply routines),
 // MvConnUse.cpp (opening tables), MvConnCommands.cpp (cursor and field commands),
 // MvConnRecords.cpp (records, blobs, structure, batch reads), MvConnSettings.cpp (settings).
+// Codes and payload layouts are the protocol's own, shared with the server (proto/).
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,9 @@
 #include "core/Streams.h"
 #include "net/MvWin.h"
 #include "platform/Timer.h"
+#include "proto/MvCommands.h"
+#include "proto/MvTraverse.h"
+#include "proto/MvUse.h"
 
 namespace tavrik {
 
@@ -33,78 +37,6 @@ using TSocketConnectionErrorEvent =
     std::function<void(TComponent* sender, const std::string& command, const std::string& msg)>;
 using TSocketConnectionServerMsgEvent = std::function<void(TComponent* sender, const std::string& msg)>;
 using TSocketConnectionServerStreamEvent = std::function<void(TComponent* sender, TMemoryStream& stream)>;
-
-// What Use sends (each field in its place of the open record, see MvConnUse.cpp).
-struct TMvUseParams {
-  std::string DatabaseName;  // server-side database alias
-  std::string TableName;     // file name without directory
-  int OpenMode = 0;          // 2 exclusive, 1 read-only, 0 shared
-  int TableType = 3;         // table driver code
-  std::string Password;      // table password
-  bool TurboRead = false;
-  std::string IndexName;
-  uint16_t Epoch = 1980;
-  uint16_t DateFormat = 0;
-  uint16_t MemoBlockSize = 0;
-  bool Deleted = false;
-  bool Century = true;
-  bool SoftSeek = false;
-  bool Exact = false;
-  bool OEMTranslate = false;
-  bool ApplyEnvironment = false;  // the server applies Epoch .. Exact
-  int CommitLevel = 1;
-};
-
-// One index order of an opened table.
-struct TMvIndexEntry {
-  std::string Name;
-  std::string Fields;
-  std::string Source;
-  std::string Expression;  // used only when IsExpression
-  bool Primary = false;
-  bool Unique = false;
-  bool Descending = false;
-  bool CaseInsensitive = false;
-  bool IsExpression = false;
-  bool NonMaintained = false;
-};
-
-// The table description of a Use reply.
-struct TMvTableInfo {
-  uint16_t WorkArea = 0;
-  int32_t RecCount = 0;
-  int32_t FieldCount = 0;
-  int32_t RecordSize = 0;
-  bool Encrypted = false;
-  std::string IndexCondition;  // of the active order, trimmed
-  int32_t IndexOrder = 0;      // the active order
-  std::vector<TMvIndexEntry> Indexes;
-  int32_t ErrorCode = 0;  // 0 success; above 0 the table must fail with ErrorMessage
-  std::string ErrorMessage;
-};
-
-// What TraverseTable asks for.
-struct TMvTraverseRequest {
-  bool GoTop = false;         // a move to the first record is pending
-  bool GoBottom = false;      // a move to the last record is pending
-  int EofAction = 1;          // end-of-file action of the dataset
-  int Direction = 0;          // 0 current, 1 next, 2 prior
-  int PreviousDirection = 0;  // direction of the previous fetch
-  int32_t FetchCount = 50;    // records wanted at most
-  int32_t RecNo = 0;          // current record number
-};
-
-// One record of a TraverseTable reply.
-struct TMvFetchSlot {
-  int Result = 0;  // 0 record delivered, 1 beginning of table, 2 end of table
-  int32_t RecNo = 0;
-  int32_t Position = 0;  // the second position value the dataset keeps with the record
-  std::string Record;    // exactly the record size
-};
-
-// Decodes a Use reply; raises Exception("Invalid Use reply") when it is short or its lengths
-// disagree.
-TMvTableInfo DecodeUseReply(std::string_view reply);
 
 class TMarvekConnection : public TMvSockClient {
  public:
@@ -228,11 +160,13 @@ class TMarvekConnection : public TMvSockClient {
   // Reads the current record: the first `record_size` bytes of the reply into `buffer`.
   // Returns `record_size`, or 0 on failure (a reply shorter than the record is one).
   int GetRecord(void* buffer, int record_size);
+  // Writes the current record; a request that cannot be sent or gets no reply is a failure.
   void PutRecord(const void* buffer, int record_size);
   // Copies the blob into `buffer`; returns its length. A blob longer than `size` is a failure.
   int GetBlob(const std::string& field, void* buffer, int size);
   int PutBlob(const std::string& field, const void* data, int length);
-  // The value bytes come from `value` as the type code says (no error trap of its own).
+  // The value bytes come from `value` as the type code says (no error trap of its own); a
+  // request that cannot be sent or gets no reply is a failure.
   void Replace(const std::string& field, int type_code, const void* value);
   // The field list: five CR LF separated lines per field (name, type, width, decimals, offset).
   TMemoryStream* GetStructure();
@@ -263,6 +197,10 @@ class TMarvekConnection : public TMvSockClient {
 
  private:
   std::string LoginRecord() const;
+  // ClientXmit under the command's code, awaiting a reply when the command is answered.
+  std::string Xmit(const TMvCommand& command, const std::string& payload) {
+    return ClientXmit(command.code, payload, command.answered);
+  }
   void PollTimerOff() { poll_timer_->SetEnabled(false); }
   void PollTimerOn();
   // Runs `body` in the command's error trap: a failure reports ("MarvekConnection." + op, op)

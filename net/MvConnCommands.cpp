@@ -2,6 +2,7 @@
 // each, decoded as the command says. Codes and payloads are listed with each command.
 #include "net/MvConn.h"
 #include "net/MvConnCodec.h"
+#include "proto/MvPayloads.h"
 
 namespace tavrik {
 
@@ -10,246 +11,230 @@ using namespace mvcodec;
 // --- cursor ---
 
 int TMarvekConnection::AppendBlank() {
-  return Trap("AppendBlank", 0, [&] { return static_cast<int>(HexReply(ClientXmit("0473", "", true))); });
+  return Trap("AppendBlank", 0, [&] { return static_cast<int>(HexReply(Xmit(mvcmd::AppendBlank, ""))); });
 }
 
 bool TMarvekConnection::Bof() {
-  return Trap("Bof", false, [&] { return YTest(ClientXmit("0476", "", true)); });
+  return Trap("Bof", false, [&] { return YTest(Xmit(mvcmd::Bof, "")); });
 }
 
 bool TMarvekConnection::Eof() {
-  return Quiet(false, [&] { return YTest(ClientXmit("0479", "", true)); });
+  return Quiet(false, [&] { return YTest(Xmit(mvcmd::Eof, "")); });
 }
 
 bool TMarvekConnection::Found() {
-  return Trap("Found", false, [&] { return YTest(ClientXmit("0548", "", true)); });
+  return Trap("Found", false, [&] { return YTest(Xmit(mvcmd::Found, "")); });
 }
 
 int TMarvekConnection::Go(int32_t record) {
-  return Trap("Go", 0, [&] { return static_cast<int>(HexReply(ClientXmit("0493", Hex(record, 8), true))); });
+  return Trap("Go", 0, [&] { return static_cast<int>(HexReply(Xmit(mvcmd::Go, Hex(record, 8)))); });
 }
 
 void TMarvekConnection::GoBottom() {
-  TrapVoid("GoBottom", [&] { ClientXmit("0494", "", true); });
+  TrapVoid("GoBottom", [&] { Xmit(mvcmd::GoBottom, ""); });
 }
 
 void TMarvekConnection::GoTop() {
-  TrapVoid("GoTop", [&] { ClientXmit("0495", "", true); });
+  TrapVoid("GoTop", [&] { Xmit(mvcmd::GoTop, ""); });
 }
 
 void TMarvekConnection::Skip(int32_t count) {
-  TrapVoid("Skip", [&] { ClientXmit("0509", Hex(count, 8), true); });
+  TrapVoid("Skip", [&] { Xmit(mvcmd::Skip, Hex(count, 8)); });
 }
 
 int TMarvekConnection::RecNo() {
-  return Trap("RecNo", 0, [&] { return static_cast<int>(DecReply(ClientXmit("0500", "", true))); });
+  return Trap("RecNo", 0, [&] { return static_cast<int>(DecReply(Xmit(mvcmd::RecNo, ""))); });
 }
 
 int TMarvekConnection::RecCount() {
-  return Trap("RecCount", 0, [&] { return static_cast<int>(TrimmedDecReply(ClientXmit("0470", "", true))); });
+  return Trap("RecCount", 0, [&] { return static_cast<int>(TrimmedDecReply(Xmit(mvcmd::RecCount, ""))); });
 }
 
 int TMarvekConnection::Count() {
-  return Trap("Count", 0, [&] { return static_cast<int>(DecReply(ClientXmit("0516", "", true))); });
+  return Trap("Count", 0, [&] { return static_cast<int>(DecReply(Xmit(mvcmd::Count, ""))); });
 }
 
 bool TMarvekConnection::Seek(const std::string& key) {
   // Only the first character counts; the server may add more after it.
   return Quiet(false, [&] {
-    const std::string reply = ClientXmit("0503", key, true);
+    const std::string reply = Xmit(mvcmd::Seek, key);
     return !reply.empty() && reply[0] == 'Y';
   });
 }
 
 void TMarvekConnection::Delete() {
-  TrapVoid("Delete", [&] { ClientXmit("0477", "", true); });
+  TrapVoid("Delete", [&] { Xmit(mvcmd::Delete, ""); });
 }
 
 bool TMarvekConnection::Deleted() {
-  return Trap("Deleted", false, [&] { return YTest(ClientXmit("0478", "", true)); });
+  return Trap("Deleted", false, [&] { return YTest(Xmit(mvcmd::Deleted, "")); });
 }
 
 void TMarvekConnection::Commit() {
-  TrapVoid("Commit", [&] { ClientXmit("0511", "", true); });
+  TrapVoid("Commit", [&] { Xmit(mvcmd::Commit, ""); });
 }
 
 bool TMarvekConnection::Rlock(int32_t record) {
-  return Trap("Rlock", false, [&] { return YTest(ClientXmit("0502", Dec(record), true)); });
+  return Trap("Rlock", false, [&] { return YTest(Xmit(mvcmd::Rlock, Dec(record))); });
 }
 
 void TMarvekConnection::Unlock(int32_t record) {
-  TrapVoid("Unlock", [&] { ClientXmit("0510", Hex(record, 8), true); });
+  TrapVoid("Unlock", [&] { Xmit(mvcmd::Unlock, Hex(record, 8)); });
 }
 
 void TMarvekConnection::OrderPosSet(double position) {
-  TrapVoid("OrderPosSet", [&] { ClientXmit("0558", FloatText(position), true); });
+  TrapVoid("OrderPosSet", [&] { Xmit(mvcmd::OrderPosSet, FloatText(position)); });
 }
 
 // --- fields and expressions ---
 
 int TMarvekConnection::FieldDecimals(const std::string& field) {
-  return Trap("FieldDecimals", 0, [&] { return static_cast<int>(DecReply(ClientXmit("0611", field, true))); });
+  return Trap("FieldDecimals", 0, [&] { return static_cast<int>(DecReply(Xmit(mvcmd::FieldDecimals, field))); });
 }
 
 std::string TMarvekConnection::FieldName(uint16_t number) {
-  return Trap("FieldName", std::string(), [&] { return ClientXmit("0612", Dec(number), true); });
+  return Trap("FieldName", std::string(), [&] { return Xmit(mvcmd::FieldName, Dec(number)); });
 }
 
 int TMarvekConnection::FieldOffset(const std::string& field) {
-  return Trap("FieldOffset", 0, [&] { return static_cast<int>(DecReply(ClientXmit("0614", field, true))); });
+  return Trap("FieldOffset", 0, [&] { return static_cast<int>(DecReply(Xmit(mvcmd::FieldOffset, field))); });
 }
 
 std::string TMarvekConnection::FieldType(const std::string& field) {
-  return Trap("FieldType", std::string(), [&] { return ClientXmit("0615", field, true); });
+  return Trap("FieldType", std::string(), [&] { return Xmit(mvcmd::FieldType, field); });
 }
 
 int TMarvekConnection::FieldWidth(const std::string& field) {
-  return Trap("FieldWidth", 0, [&] { return static_cast<int>(DecReply(ClientXmit("0616", field, true))); });
+  return Trap("FieldWidth", 0, [&] { return static_cast<int>(DecReply(Xmit(mvcmd::FieldWidth, field))); });
 }
 
 std::string TMarvekConnection::GetDateString(const std::string& field) {
-  return Trap("GetDateString", std::string(), [&] { return ClientXmit("0484", field, true); });
+  return Trap("GetDateString", std::string(), [&] { return Xmit(mvcmd::GetDateString, field); });
 }
 
 double TMarvekConnection::GetDouble(const std::string& field) {
-  return Trap("GetDouble", 0.0, [&] { return FloatReply(ClientXmit("0485", field, true)); });
+  return Trap("GetDouble", 0.0, [&] { return FloatReply(Xmit(mvcmd::GetDouble, field)); });
 }
 
 int TMarvekConnection::GetInteger(const std::string& field) {
-  return Trap("GetInteger", 0, [&] { return static_cast<int>(DecReply(ClientXmit("0486", field, true))); });
+  return Trap("GetInteger", 0, [&] { return static_cast<int>(DecReply(Xmit(mvcmd::GetInteger, field))); });
 }
 
 std::string TMarvekConnection::GetTrimString(const std::string& field) {
-  return Trap("GetTrimString", std::string(), [&] { return ClientXmit("0492", field, true); });
+  return Trap("GetTrimString", std::string(), [&] { return Xmit(mvcmd::GetTrimString, field); });
 }
 
 std::string TMarvekConnection::GetMemo(const std::string& field, uint16_t line_width) {
   return Trap("GetMemo", std::string(),
-              [&] { return ClientXmit("0489", Hex(0, 8) + Hex(line_width, 8) + field, true); });
+              [&] { return Xmit(mvcmd::GetMemo, BuildMemoRequest(line_width, field)); });
 }
 
 int TMarvekConnection::GetBlobLength(const std::string& field) {
-  return Trap("GetBlobLength", 0, [&] { return static_cast<int>(DecReply(ClientXmit("0481", field, true))); });
+  return Trap("GetBlobLength", 0, [&] { return static_cast<int>(DecReply(Xmit(mvcmd::GetBlobLength, field))); });
 }
 
 bool TMarvekConnection::EvalLogical(const std::string& expression) {
-  return Trap("EvalLogical", false, [&] { return YTest(ClientXmit("0543", expression, true)); });
+  return Trap("EvalLogical", false, [&] { return YTest(Xmit(mvcmd::EvalLogical, expression)); });
 }
 
 double TMarvekConnection::EvalNumeric(const std::string& expression) {
-  return Trap("EvalNumeric", 0.0, [&] { return FloatReply(ClientXmit("0544", expression, true)); });
+  return Trap("EvalNumeric", 0.0, [&] { return FloatReply(Xmit(mvcmd::EvalNumeric, expression)); });
 }
 
 std::string TMarvekConnection::EvalString(const std::string& expression) {
-  return Trap("EvalString", std::string(), [&] { return ClientXmit("0545", expression, true); });
+  return Trap("EvalString", std::string(), [&] { return Xmit(mvcmd::EvalString, expression); });
 }
 
 int TMarvekConnection::EvalTest(const std::string& expression) {
-  return Trap("EvalTest", 0, [&] { return static_cast<int>(DecReply(ClientXmit("0546", Trim(expression), true))); });
+  return Trap("EvalTest", 0, [&] { return static_cast<int>(DecReply(Xmit(mvcmd::EvalTest, Trim(expression)))); });
 }
 
 std::string TMarvekConnection::DBFilter() {
-  return Trap("DBFilter", std::string(), [&] { return ClientXmit("0539", "", true); });
+  return Trap("DBFilter", std::string(), [&] { return Xmit(mvcmd::DBFilter, ""); });
 }
 
-// QueryRowCount reply, blanks trimmed first:
-//   OFFSET SIZE CONTENT
-//   0      8    the result, hexadecimal
-//   8      8    the record count, hexadecimal
 int TMarvekConnection::QueryRowCount(const std::string& condition, int32_t& record_count) {
   return Trap("QueryRowCount", 0, [&] {
-    const std::string reply = Trim(ClientXmit("0646", condition, true));
-    if (reply.size() < 16) throw EMvReplyError("Short QueryRowCount reply");
-    const int32_t result = HexReply(reply.substr(0, 8));
-    record_count = HexReply(reply.substr(8, 8));
-    return static_cast<int>(result);
+    const TMvRowCount count = DecodeRowCount(Xmit(mvcmd::QueryRowCount, condition));
+    record_count = count.record_count;
+    return static_cast<int>(count.matches);
   });
 }
 
 int TMarvekConnection::QueryRecCount() {
-  return Trap("QueryRecCount", 0, [&] { return static_cast<int>(DecReply(ClientXmit("0519", "", true))); });
+  return Trap("QueryRecCount", 0, [&] { return static_cast<int>(DecReply(Xmit(mvcmd::QueryRecCount, ""))); });
 }
 
 int TMarvekConnection::QueryTest(const std::string& condition) {
-  return Trap("QueryTest", 0, [&] { return static_cast<int>(TrimmedDecReply(ClientXmit("0570", condition, true))); });
+  return Trap("QueryTest", 0, [&] { return static_cast<int>(TrimmedDecReply(Xmit(mvcmd::QueryTest, condition))); });
 }
 
 // --- indexes and scopes ---
 
 void TMarvekConnection::CloseIndexes() {
   try {
-    ClientXmit("0533", "", true);
+    Xmit(mvcmd::CloseIndexes, "");
   } catch (const std::exception&) {
     ReportError("CloseIndexes", "CloseIndexes");
   }
 }
 
 std::string TMarvekConnection::IndexCondition() {
-  return Quiet(std::string(), [&] { return ClientXmit("0552", "", true); });
+  return Quiet(std::string(), [&] { return Xmit(mvcmd::IndexCondition, ""); });
 }
 
 std::string TMarvekConnection::IndexKey() {
-  return Trap("IndexKey", std::string(), [&] { return ClientXmit("0554", "", true); });
+  return Trap("IndexKey", std::string(), [&] { return Xmit(mvcmd::IndexKey, ""); });
 }
 
 std::string TMarvekConnection::IndexKeyField() {
-  return Trap("IndexKeyField", std::string(), [&] { return ClientXmit("0555", "", true); });
+  return Trap("IndexKeyField", std::string(), [&] { return Xmit(mvcmd::IndexKeyField, ""); });
 }
 
 std::string TMarvekConnection::IndexName(int16_t number) {
-  return Trap("IndexName", std::string(), [&] { return ClientXmit("0525", Dec(number), true); });
+  return Trap("IndexName", std::string(), [&] { return Xmit(mvcmd::IndexName, Dec(number)); });
 }
 
 int TMarvekConnection::IndexOpen(const std::string& index_file) {
   return Trap("IndexOpen", 0, [&] {
-    return static_cast<int>(TrimmedDecReply(ClientXmit("0620", Pad(database_alias_, 255) + Pad(index_file, 255), true)));
+    return static_cast<int>(TrimmedDecReply(Xmit(mvcmd::IndexOpen, Pad(database_alias_, 255) + Pad(index_file, 255))));
   });
 }
 
 int TMarvekConnection::IndexOrd() {
-  return Trap("IndexOrd", 0, [&] { return static_cast<int>(TrimmedDecReply(ClientXmit("0526", "", true))); });
+  return Trap("IndexOrd", 0, [&] { return static_cast<int>(TrimmedDecReply(Xmit(mvcmd::IndexOrd, ""))); });
 }
 
 int TMarvekConnection::IndexType() {
-  return Trap("IndexType", 0, [&] { return static_cast<int>(TrimmedDecReply(ClientXmit("0553", "", true))); });
+  return Trap("IndexType", 0, [&] { return static_cast<int>(TrimmedDecReply(Xmit(mvcmd::IndexType, ""))); });
 }
 
 int TMarvekConnection::SetOrder(int16_t order) {
-  return Trap("SetOrder", 0, [&] { return static_cast<int>(TrimmedDecReply(ClientXmit("0507", Hex(order, 4), true))); });
+  return Trap("SetOrder", 0, [&] { return static_cast<int>(TrimmedDecReply(Xmit(mvcmd::SetOrder, Hex(order, 4)))); });
 }
 
 int TMarvekConnection::TagArea(const std::string& tag) {
-  return Trap("TagArea", 0, [&] { return static_cast<int>(TrimmedDecReply(ClientXmit("0517", tag, true))); });
+  return Trap("TagArea", 0, [&] { return static_cast<int>(TrimmedDecReply(Xmit(mvcmd::TagArea, tag))); });
 }
 
 std::string TMarvekConnection::TagName(int16_t number) {
-  return Trap("TagName", std::string(), [&] { return ClientXmit("0518", Hex(number, 4), true); });
+  return Trap("TagName", std::string(), [&] { return Xmit(mvcmd::TagName, Hex(number, 4)); });
 }
 
 std::string TMarvekConnection::GetScope(int16_t which) {
-  return Trap("GetScope", std::string(), [&] { return ClientXmit("0550", Dec(which), true); });
+  return Trap("GetScope", std::string(), [&] { return Xmit(mvcmd::GetScope, Dec(which)); });
 }
 
-// SetScope payload:
-//   OFFSET SIZE CONTENT
-//   0      4    length of the low value, hexadecimal
-//   4      4    length of the high value, hexadecimal
-//   8      255  low value, blank-padded (a longer value whole, moving what follows)
-//   263    255  high value, blank-padded
 bool TMarvekConnection::SetScope(const std::string& low, const std::string& high) {
-  return Trap("SetScope", false, [&] {
-    return YTest(ClientXmit(
-        "0567", Hex(static_cast<int64_t>(low.size()), 4) + Hex(static_cast<int64_t>(high.size()), 4) + Pad(low, 255) + Pad(high, 255),
-        true));
-  });
+  return Trap("SetScope", false, [&] { return YTest(Xmit(mvcmd::SetScope, BuildScope(low, high))); });
 }
 
 bool TMarvekConnection::IsEncrypted(int16_t what) {
-  return Trap("IsEncrypted", false, [&] { return YTest(ClientXmit("0578", Dec(what), true)); });
+  return Trap("IsEncrypted", false, [&] { return YTest(Xmit(mvcmd::IsEncrypted, Dec(what))); });
 }
 
 std::string TMarvekConnection::ServerVersion() {
-  return Trap("Version", std::string(), [&] { return ClientXmit("0618", "", true); });
+  return Trap("Version", std::string(), [&] { return Xmit(mvcmd::Version, ""); });
 }
 
 }  // namespace tavrik

@@ -1,17 +1,12 @@
 // The request/reply routines of TMarvekConnection and the reading of reply frames with the
-// server notices that may come before a reply.
-//
-// Server progress notice payload ("0300"):
-//   OFFSET SIZE CONTENT
-//   0      8    Min, hexadecimal
-//   8      8    Max, hexadecimal
-//   16     8    Position, hexadecimal
+// server notices that may come before a reply (frames in proto/MvFrame.h, notice payloads in
+// proto/MvPayloads.h).
 #include <chrono>
 #include <thread>
 
 #include "net/MvConn.h"
-#include "net/MvConnCodec.h"
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
+#include "proto/MvPayloads.h"
 
 namespace tavrik {
 
@@ -116,12 +111,8 @@ int64_t TMarvekConnection::FillReadStream(bool peek) {
           if (length > 0 && OnServerMessage) OnServerMessage(this, in_stream_.ToString());
         } else if (code == kNoticeProgress) {
           if (length > 0) {
-            const std::string text = in_stream_.ToString();
-            if (text.size() < 24) throw EMvReplyError("Short progress notice");
-            const int32_t min = mvcodec::HexReply(text.substr(0, 8));
-            const int32_t max = mvcodec::HexReply(text.substr(8, 8));
-            const int32_t position = mvcodec::HexReply(text.substr(16, 8));
-            if (OnServerProgress) OnServerProgress(this, txsProgress, min, max, position);
+            const TMvProgress p = DecodeProgress(in_stream_.ToString());
+            if (OnServerProgress) OnServerProgress(this, txsProgress, p.min, p.max, p.position);
           }
         } else {
           result = length;

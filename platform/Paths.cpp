@@ -22,6 +22,23 @@ std::string ExecutableDir() {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+std::string FileNameOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string FolderOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash));
+}
+
+std::string StemOf(std::string_view path) {
+  std::string name = FileNameOf(path);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
 std::string ChangeFileName(const std::string& path, const std::string& name) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tavrik::platform {
 
@@ -9,6 +10,12 @@ namespace tavrik::platform {
 std::string ExecutablePath();
 // The folder of the executable, without a trailing separator.
 std::string ExecutableDir();
+// The file name of `path`: what follows its last "/" (all of it when there is none).
+std::string FileNameOf(std::string_view path);
+// The folder of `path` without the "/" after it ("" for a bare name).
+std::string FolderOf(std::string_view path);
+// The file name of `path` without its extension (a leading dot starts none: ".profile").
+std::string StemOf(std::string_view path);
 // `path` with its file name replaced by `name` (the whole of `name` when `path` has no folder).
 std::string ChangeFileName(const std::string& path, const std::string& name);
 // Something (a file, a folder, ...) exists at `path`.

@@ -40,7 +40,7 @@ size_t TSocketChannel::ReadSome(char* buffer, size_t size, std::chrono::millisec
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK)
       throw EClientGone(std::string("receive failed: ") + std::strerror(errno));
-    if (!WaitFor(fd_, POLLIN, timeout)) throw EClientGone("silent for " + std::to_string(timeout.count()) + " ms");
+    if (!WaitFor(fd_, POLLIN, timeout)) throw EClientTimeout("silent for " + std::to_string(timeout.count()) + " ms");
   }
 }
 

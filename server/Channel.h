@@ -13,12 +13,15 @@ namespace tavrik::server {
 
 // The client can no longer be talked to; the message says why ("closed the connection", ...).
 TAVRIK_EXCEPTION(EClientGone, Exception);
+// The wait for the client ran out; the reader of the channel knows which limit that was.
+TAVRIK_EXCEPTION(EClientTimeout, EClientGone);
 
 class TChannel {
  public:
   virtual ~TChannel() = default;
   // Waits at most `timeout` for at least one byte and returns how many arrived (1..size);
-  // 0 when the peer has closed its side. Raises EClientGone on a time-out or a socket error.
+  // 0 when the peer has closed its side. Raises EClientTimeout on a time-out, EClientGone on a
+  // socket error.
   virtual size_t ReadSome(char* buffer, size_t size, std::chrono::milliseconds timeout) = 0;
   // Sends every byte, waiting at most `timeout` for each bit of progress; EClientGone otherwise.
   virtual void WriteAll(const char* data, size_t size, std::chrono::milliseconds timeout) = 0;

@@ -47,7 +47,12 @@ void TServerConfig::Check() const {
   if (max_payload < 4096) throw EServerConfig("MaxPayload: must be at least 4K");
   if (max_upload < 510 || max_upload > kMaxUploadLimit)
     throw EServerConfig("MaxUpload: must lie between 510 bytes and 2G");
-  if (idle_timeout.count() < 1) throw EServerConfig("IdleTimeout: must be at least 1 second");
+  for (auto [key, limit] : {std::pair{"LoginTimeout", login_timeout}, {"FrameTimeout", frame_timeout},
+                            {"IdleTimeout", idle_timeout}})
+    if (limit.count() < 1) throw EServerConfig(std::string(key) + ": must be above 0");
+  if (login_delay.count() < 0) throw EServerConfig("LoginDelay: must not be negative");
+  if (max_login_failures < 1) throw EServerConfig("MaxLoginFailures: must be at least 1");
+  if (max_work_areas < 1 || max_work_areas > 65535) throw EServerConfig("MaxWorkAreas: must lie between 1 and 65535");
 }
 
 namespace {
@@ -89,7 +94,12 @@ TServerConfig LoadServerConfig(const std::string& ini_path) {
     c.max_clients = ReadNumber(ini, "MaxClients", c.max_clients, 1, 100000);
     c.max_payload = ReadSize(ini, "MaxPayload", c.max_payload);
     c.max_upload = ReadSize(ini, "MaxUpload", c.max_upload);
-    c.idle_timeout = std::chrono::seconds(ReadNumber(ini, "IdleTimeout", 300, 1, 86400));
+    c.login_timeout = std::chrono::seconds(ReadNumber(ini, "LoginTimeout", 10, 1, 3600));
+    c.frame_timeout = std::chrono::seconds(ReadNumber(ini, "FrameTimeout", 30, 1, 3600));
+    c.idle_timeout = std::chrono::seconds(ReadNumber(ini, "IdleTimeout", 3600, 1, 86400));
+    c.login_delay = std::chrono::milliseconds(ReadNumber(ini, "LoginDelay", 1000, 0, 60000));
+    c.max_login_failures = ReadNumber(ini, "MaxLoginFailures", c.max_login_failures, 1, 1000);
+    c.max_work_areas = ReadNumber(ini, "MaxWorkAreas", c.max_work_areas, 1, 65535);
     c.log_file = Trim(ini.ReadString("SERVER", "LogFile", ""));
     c.verbose = ini.ReadBool("SERVER", "Verbose", false);
     c.accounts = ReadNames(ini, "ACCOUNTS");

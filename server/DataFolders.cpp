@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "core/StrUtils.h"
+#include "platform/Paths.h"
 #include "server/FileArea.h"
 #include "server/ServerLog.h"
 #include "xbase/WorkAreaSet.h"
@@ -21,16 +22,6 @@ TKind KindOf(const std::string& path) {
   return S_ISREG(st.st_mode) ? TKind::file : TKind::other;
 }
 
-std::string NameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string Stem(const std::string& name) {
-  size_t dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 void CheckName(std::string_view name, std::string_view what) {
   try {
     CheckPlainName(name);
@@ -42,7 +33,7 @@ void CheckName(std::string_view name, std::string_view what) {
 // Memo and index files carry the table's stem; the engine opens them by name, so none of them
 // may lead elsewhere either.
 void CheckCompanions(const std::string& folder, const std::string& table_name) {
-  const std::string stem = UpperCase(Stem(table_name)) + ".";
+  const std::string stem = UpperCase(platform::StemOf(table_name)) + ".";
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
   std::string link;
@@ -71,14 +62,14 @@ std::string TablePath(const std::string& folder, std::string_view name) {
   CheckName(name, "Table name");
   const std::string path = xbase::ResolveTablePath(folder + "/" + std::string(name));
   // The engine looks only in the folder given, but a link found there could lead anywhere.
-  if (FolderOf(path) != folder) throw EBadTableName("Table name \"" + Printable(name, 255) + "\" refused");
+  if (platform::FolderOf(path) != folder) throw EBadTableName("Table name \"" + Printable(name, 255) + "\" refused");
   switch (KindOf(path)) {
     case TKind::missing: throw ENoSuchTable("Table " + Printable(name, 255) + " does not exist");
     case TKind::link: throw EBadTableName("Table " + Printable(name, 255) + " refused: it is a link");
     case TKind::other: throw ENoSuchTable("Table " + Printable(name, 255) + " is not a file");
     case TKind::file: break;
   }
-  CheckCompanions(folder, NameOf(path));
+  CheckCompanions(folder, platform::FileNameOf(path));
   return path;
 }
 
@@ -89,26 +80,14 @@ std::string IndexPath(const std::string& folder, std::string_view name) {
   // Tables made elsewhere carry names in either case; the engine finds tables so too.
   std::string path = folder + "/" + file;
   if (KindOf(path) == TKind::missing) {
-    const std::string upper = UpperCase(file);
-    if (DIR* dir = ::opendir(folder.c_str())) {
-      while (dirent* e = ::readdir(dir))
-        if (UpperCase(e->d_name) == upper) {
-          path = folder + "/" + e->d_name;
-          break;
-        }
-      ::closedir(dir);
-    }
+    const std::string found = platform::FindEntryIgnoringCase(folder, file);
+    if (!found.empty()) path = folder + "/" + found;
   }
   switch (KindOf(path)) {
     case TKind::link: throw EBadTableName("Index " + Printable(name, 255) + " refused: it is a link");
     case TKind::file: return path;
     default: return {};
   }
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 }  // namespace tavrik::server

@@ -29,7 +29,4 @@ std::string TablePath(const std::string& folder, std::string_view name);
 // ignored), or "" when there is no such regular file. EBadTableName for a name that is not plain or a link.
 std::string IndexPath(const std::string& folder, std::string_view name);
 
-// The folder part of a path ("" for a bare name).
-std::string FolderOf(const std::string& path);
-
 }  // namespace tavrik::server

@@ -85,7 +85,7 @@ std::string InitDemo(const std::string& dir, std::string& report) {
     ini.WriteString("SERVER", "Address", "127.0.0.1");
     ini.WriteString("SERVER", "Port", "8121");
     ini.WriteString("SERVER", "MaxUsers", "10");
-    ini.WriteString("SERVER", "IdleTimeout", "300");
+    ini.WriteString("SERVER", "IdleTimeout", "3600");
     ini.WriteString("SERVER", "LogFile", (root / "marvekd.log").string());
     ini.WriteString("ACCOUNTS", "PORTAL", "qz7rmw");
     ini.WriteString("ALIASES", "FILES", data.string());

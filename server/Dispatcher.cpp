@@ -16,8 +16,4 @@ const TCommand* TDispatcher::Find(std::string_view code) const {
   return it == commands_.end() ? nullptr : &it->second;
 }
 
-bool TDispatcher::IsNoReplyCode(std::string_view code) {
-  return code == "0577" || code == "0566" || code == "0587";
-}
-
 }  // namespace tavrik::server

@@ -1,15 +1,16 @@
-// The command table of the server: each four-digit request code maps to a handler, and the
-// session looks the code up for every frame. Each command family registers its own rows
+// The command table of the server: each command of the protocol's catalogue (proto/MvCommands.h)
+// maps to a handler, and the session looks the code up for every frame. Each command family registers its own rows
 // (RegisterLoginCommands, RegisterFileCommands, and so on), so new families drop in without
 // touching the session.
 //
 // A handler receives the session's state and the request and returns the reply payload, which
-// the session frames with the reply code "0001". A handler that cannot serve a request raises
-// (ERefused for a refusal, any Exception for a failure): the session logs the message, drops
+// the session frames with the reply code kReplyCode. A handler that cannot serve a request raises
+// (ERefused or the protocol's EMvField for a refusal, any Exception for a failure): the session logs the message, drops
 // what is left of the payload, and answers with an empty payload, which every client command
 // decodes as its failure (no text, false, no number, no stream).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -19,13 +20,11 @@
 #include <typeindex>
 
 #include "core/Exception.h"
+#include "proto/MvCommands.h"
 #include "server/FrameReader.h"
 #include "server/UserSlots.h"
 
 namespace tavrik::server {
-
-// The reply code of every reply frame; never one of the notice codes "0300".."0303".
-constexpr const char* kReplyCode = "0001";
 
 // The request cannot be served; the message goes to the log, the client gets the failure reply.
 TAVRIK_EXCEPTION(ERefused, Exception);
@@ -41,6 +40,12 @@ class TSessionState {
   std::unique_ptr<TUserSlots::TTicket> ticket;
   std::string user, machine_id, server_name, group_name;
   bool LoggedIn() const { return ticket != nullptr; }
+  int refused_logins = 0;
+
+  // Set by a handler for the reply it returns: a pause before it goes out, and a reason to end
+  // the connection after it ("" = the connection goes on). The session resets both.
+  std::chrono::milliseconds reply_delay{0};
+  std::string end_after_reply;
   // "#3 ", the prefix of this session's log lines.
   std::string Tag() const {
     std::string tag = "#";
@@ -78,6 +83,10 @@ struct TCommand {
   std::string code;  // four decimal digits
   std::string name;  // for the log: "FileExists"
   TCommandHandler handler;
+  // The catalogue's entry under its code and name, logged in or not.
+  static TCommand Of(const TMvCommand& c, TCommandHandler handler, bool needs_login = true) {
+    return {c.code, c.name, std::move(handler), needs_login};
+  }
   bool needs_login = true;
   // A streamed handler reads the payload itself from `request.body` (and need not read all of
   // it: the session drops the rest); otherwise the session reads it into `request.payload`.
@@ -92,10 +101,6 @@ class TDispatcher {
   // Raises EDispatcher for a code that is not four digits or is taken already.
   void Add(TCommand command);
   const TCommand* Find(std::string_view code) const;
-
-  // Commands the client sends without awaiting a reply (SetLockTimeOut, SetPassword,
-  // SetTranslate): answering them would hand the next command a reply that is not its own.
-  static bool IsNoReplyCode(std::string_view code);
 
  private:
   std::map<std::string, TCommand, std::less<>> commands_;

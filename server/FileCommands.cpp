@@ -1,16 +1,11 @@
 #include "server/FileCommands.h"
 
 #include "core/StrUtils.h"
+#include "proto/MvPayloads.h"
 
 namespace tavrik::server {
 
 namespace {
-
-// Padding is blanks only: a NUL or other control byte at the end stays and makes the name bad.
-std::string_view StripBlanks(std::string_view field) {
-  size_t end = field.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : field.substr(0, end + 1);
-}
 
 struct TTarget {
   std::string area_name;
@@ -19,9 +14,10 @@ struct TTarget {
   std::string Shown() const { return Printable(area_name, 255) + "/" + Printable(name, 255); }
 };
 
+// Padding is blanks only: a NUL or other control byte at the end stays and makes the name bad.
 TTarget SplitFields(std::string_view fields) {
-  return {std::string(StripBlanks(fields.substr(0, kFileNameField))),
-          std::string(StripBlanks(fields.substr(kFileNameField, kFileNameField)))};
+  TMvFileFields f = ParseFileFields(fields);
+  return {std::move(f.area), std::move(f.name)};
 }
 
 // A name that is not plain is the client's mistake: a refusal, not a failure of the server.
@@ -59,7 +55,7 @@ class TFileCommands {
 
   std::string Send(TSessionState& session, TRequest& request) {
     TPayloadReader& body = *request.body;
-    std::string fields(kFileFields, ' ');
+    std::string fields(kMvFileFields, ' ');
     body.ReadExact(fields.data(), fields.size());
     TTarget t = SplitFields(fields);
     CheckName(t.name);
@@ -90,9 +86,9 @@ class TFileCommands {
 
  private:
   static TTarget Fixed(const TRequest& request) {
-    if (request.payload.size() != kFileFields)
+    if (request.payload.size() != kMvFileFields)
       throw ERefused("request of " + std::to_string(request.payload.size()) + " bytes, not " +
-                     std::to_string(kFileFields));
+                     std::to_string(kMvFileFields));
     TTarget t = SplitFields(request.payload);
     CheckName(t.name);
     return t;
@@ -114,10 +110,10 @@ void RegisterFileCommands(TDispatcher& dispatcher, TServerContext& context) {
   auto bind = [commands](std::string (TFileCommands::*member)(TSessionState&, TRequest&)) {
     return [commands, member](TSessionState& s, TRequest& r) { return ((*commands).*member)(s, r); };
   };
-  dispatcher.Add({"0054", "FileExists", bind(&TFileCommands::Exists)});
-  dispatcher.Add({"0055", "DeleteFile", bind(&TFileCommands::Delete)});
-  dispatcher.Add({"0038", "FileLength", bind(&TFileCommands::Length)});
-  TCommand send{"0037", "FileSend", bind(&TFileCommands::Send)};
+  dispatcher.Add(TCommand::Of(mvcmd::FileExists, bind(&TFileCommands::Exists)));
+  dispatcher.Add(TCommand::Of(mvcmd::DeleteFile, bind(&TFileCommands::Delete)));
+  dispatcher.Add(TCommand::Of(mvcmd::FileLength, bind(&TFileCommands::Length)));
+  TCommand send = TCommand::Of(mvcmd::FileSend, bind(&TFileCommands::Send));
   send.streamed = true;
   send.max_payload = context.config.max_upload;
   dispatcher.Add(std::move(send));

@@ -1,11 +1,8 @@
 // The file commands on named file areas: FileExists "0054", DeleteFile "0055", FileSend "0037"
 // and FileLength "0038".
 //
-// Request payload, all four:
-//   OFFSET SIZE CONTENT
-//   0      255  area name, padded with blanks ("Files"), matched without regard to case
-//   255    255  file name, padded with blanks; a plain name inside the area
-//   510    n    FileSend only: the file's bytes (n = payload length - 510)
+// Request payload, all four: the area name (matched without regard to case) and a plain file
+// name, laid out in proto/MvPayloads.h; FileSend follows them with the file's bytes.
 //
 // Replies: "0054" "Y" when the file exists, else "N"; "0055" "Y" when it was deleted, else
 // "N"; "0038" the length as 8 upper-case hexadecimal digits; "0037" "Y" once the file is on
@@ -18,9 +15,6 @@
 #include "server/ServerContext.h"
 
 namespace tavrik::server {
-
-constexpr size_t kFileNameField = 255;
-constexpr size_t kFileFields = 2 * kFileNameField;
 
 // The context must outlive the dispatcher.
 void RegisterFileCommands(TDispatcher& dispatcher, TServerContext& context);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 
 namespace tavrik::server {
 
@@ -11,39 +11,55 @@ namespace {
 constexpr size_t kBufferSize = 64 * 1024;
 }
 
-TFrameReader::TFrameReader(TChannel& channel, std::chrono::milliseconds timeout)
-    : channel_(channel), timeout_(timeout), buffer_(kBufferSize) {}
+TFrameReader::TFrameReader(TChannel& channel) : channel_(channel), buffer_(kBufferSize) {}
 
-bool TFrameReader::ReadHeader(std::string& header) {
+bool TFrameReader::AwaitFrame(std::chrono::milliseconds wait) {
+  if (begin_ != end_) return true;
+  begin_ = 0;
+  end_ = channel_.ReadSome(buffer_.data(), buffer_.size(), std::max(wait, std::chrono::milliseconds(0)));
+  return end_ != 0;
+}
+
+size_t TFrameReader::Receive(char* into, size_t size, const char* where) {
+  std::chrono::milliseconds wait = frame_time_;
+  if (!streaming_) {
+    wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - TClock::now());
+    if (wait.count() <= 0) wait = std::chrono::milliseconds(0);
+  }
+  size_t n = 0;
+  try {
+    n = channel_.ReadSome(into, size, wait);
+  } catch (const EClientTimeout&) {
+    if (streaming_) throw EClientGone("silent for " + std::to_string(frame_time_.count()) + " ms inside a payload");
+    throw EClientGone("request not whole within " + std::to_string(frame_time_.count()) + " ms");
+  }
+  if (n == 0) throw EClientGone(std::string("closed the connection inside a ") + where);
+  return n;
+}
+
+void TFrameReader::ReadHeader(std::string& header, std::chrono::milliseconds frame_time) {
+  frame_time_ = frame_time;
+  deadline_ = TClock::now() + frame_time;
+  streaming_ = false;
   header.clear();
   while (header.size() < kFrameHeaderSize) {
     if (begin_ == end_) {
-      begin_ = end_ = 0;
-      end_ = channel_.ReadSome(buffer_.data(), buffer_.size(), timeout_);
-      if (end_ == 0) {
-        if (header.empty()) return false;
-        throw EClientGone("closed the connection inside a frame header");
-      }
+      begin_ = 0;
+      end_ = Receive(buffer_.data(), buffer_.size(), "frame header");
     }
     size_t take = std::min(end_ - begin_, kFrameHeaderSize - header.size());
     header.append(buffer_.data() + begin_, take);
     begin_ += take;
   }
-  return true;
 }
 
 size_t TFrameReader::Read(char* buffer, size_t size) {
   if (size == 0) return 0;
   if (begin_ == end_) {
     // A large read goes straight to the caller's buffer: an upload is copied once, not twice.
-    if (size >= buffer_.size()) {
-      size_t n = channel_.ReadSome(buffer, size, timeout_);
-      if (n == 0) throw EClientGone("closed the connection inside a payload");
-      return n;
-    }
+    if (size >= buffer_.size()) return Receive(buffer, size, "payload");
     begin_ = 0;
-    end_ = channel_.ReadSome(buffer_.data(), buffer_.size(), timeout_);
-    if (end_ == 0) throw EClientGone("closed the connection inside a payload");
+    end_ = Receive(buffer_.data(), buffer_.size(), "payload");
   }
   size_t take = std::min(end_ - begin_, size);
   std::memcpy(buffer, buffer_.data() + begin_, take);

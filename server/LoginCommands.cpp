@@ -1,7 +1,7 @@
 #include "server/LoginCommands.h"
 
-#include "net/MvScramble.h"
-#include "server/LoginRecord.h"
+#include "proto/MvScramble.h"
+#include "proto/MvLogin.h"
 
 namespace tavrik::server {
 
@@ -12,11 +12,28 @@ std::string Who(const TLoginRecord& r) {
          Printable(r.group_name, 40);
 }
 
+// The end of a login: its slot, its tables and its record locks.
+void EndLogin(TSessionState& session) {
+  session.ticket.reset();
+  session.ReleaseExtensions();
+}
+
+// A refusal that may be a guess: answered late, and the connection ends after a few.
+std::string Refused(TServerContext& context, TSessionState& session, const std::string& reply) {
+  const TServerConfig& c = context.config;
+  session.reply_delay = c.login_delay;
+  if (++session.refused_logins >= c.max_login_failures) {
+    session.end_after_reply = std::to_string(session.refused_logins) + " refused logins";
+    context.log.Line(session.Tag() + "closing after " + session.end_after_reply);
+  }
+  return reply;
+}
+
 std::string Login(TServerContext& context, TSessionState& session, TRequest& request) {
   std::string tag = session.Tag();
   if (session.LoggedIn()) {
     context.log.Line(tag + "login again: the login of " + session.user + " ends");
-    session.ticket.reset();
+    EndLogin(session);
   }
 
   TLoginRecord r;
@@ -24,20 +41,27 @@ std::string Login(TServerContext& context, TSessionState& session, TRequest& req
     r = ParseLoginRecord(Unscramble(request.payload));
   } catch (const ELoginRecord& e) {
     context.log.Line(tag + "login refused: " + e.Message());
-    return "N Malformed login record";
+    return Refused(context, session, "N Malformed login record");
   }
-  auto refuse = [&](const std::string& reason) {
+  auto log = [&](const std::string& reason) {
     context.log.Line(tag + "login refused for " + Printable(r.user, 40) + ": " + reason + " (" + Who(r) + ")");
-    return "N " + reason;
   };
-  if (r.compression) return refuse("Compression not supported");
+  auto refuse = [&](const std::string& reason, const std::string& told) {
+    log(reason);
+    return Refused(context, session, "N " + told);
+  };
+  if (r.compression) return refuse("Compression not supported", "Compression not supported");
   auto password = context.config.accounts.Find(r.user);
-  if (!password || r.user.empty()) return refuse("Unknown user");
-  if (*password != r.password) return refuse("Wrong password");
+  if (!password || r.user.empty()) return refuse("Unknown user", "Unknown user or wrong password");
+  if (*password != r.password) return refuse("Wrong password", "Unknown user or wrong password");
   auto ticket = context.users.TryTake();
-  if (!ticket) return refuse("Too many users");
+  if (!ticket) {
+    log("Too many users");
+    return "N Too many users";
+  }
 
   session.ticket = std::move(ticket);
+  session.refused_logins = 0;
   session.user = r.user;
   session.machine_id = r.machine_id;
   session.server_name = r.server_name;
@@ -53,19 +77,17 @@ std::string Logout(TServerContext& context, TSessionState& session, TRequest&) {
     return "N";
   }
   context.log.Line(tag + "logout " + Printable(session.user, 40));
-  session.ticket.reset();
+  EndLogin(session);
   return "Y";
 }
 
 }  // namespace
 
 void RegisterLoginCommands(TDispatcher& dispatcher, TServerContext& context) {
-  TCommand login{"0464", "Login", [&context](TSessionState& s, TRequest& r) { return Login(context, s, r); }};
-  login.needs_login = false;
-  TCommand logout{"0465", "Logout", [&context](TSessionState& s, TRequest& r) { return Logout(context, s, r); }};
-  logout.needs_login = false;
-  dispatcher.Add(std::move(login));
-  dispatcher.Add(std::move(logout));
+  dispatcher.Add(TCommand::Of(
+      mvcmd::Login, [&context](TSessionState& s, TRequest& r) { return Login(context, s, r); }, false));
+  dispatcher.Add(TCommand::Of(
+      mvcmd::Logout, [&context](TSessionState& s, TRequest& r) { return Logout(context, s, r); }, false));
 }
 
 }  // namespace tavrik::server

@@ -2,15 +2,17 @@
 
 #include <algorithm>
 
+#include "platform/Paths.h"
 #include "server/DataFolders.h"
-#include "server/WorkAreaCodec.h"
+#include "proto/MvFields.h"
+#include "proto/MvPayloads.h"
 #include "server/WorkAreaSession.h"
 
 namespace tavrik::server {
 
 namespace {
 
-using namespace wire;
+using namespace mvproto;
 
 // Order numbers are 16-bit signed on the client: 4 digits, or 8 for a negative one.
 int OrderArgument(const std::string& payload, std::string_view what) {
@@ -20,17 +22,12 @@ int OrderArgument(const std::string& payload, std::string_view what) {
   return order;
 }
 
-std::string FileNameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string IndexOpen(TWorkAreaSession& w, TServerContext& context, const std::string& payload) {
   TFieldReader f(payload);
   const std::string database = f.Padded(255, "IndexOpen database alias");
   const std::string name = f.Padded(255, "IndexOpen index name");
   f.End("IndexOpen");
-  const std::string folder = FolderOf(w.areas.CurrentArea().Path());
+  const std::string folder = platform::FolderOf(w.areas.CurrentArea().Path());
   try {
     if (!database.empty() && DataFolder(context.config, database) != folder)
       throw ERefused("IndexOpen: index files are opened beside their table, not in database " + database);
@@ -42,15 +39,9 @@ std::string IndexOpen(TWorkAreaSession& w, TServerContext& context, const std::s
   }
 }
 
-// The lengths tell the values from their padding: a key may end in blanks of its own.
 std::string SetScope(TWorkAreaSession& w, const std::string& payload) {
-  TFieldReader f(payload);
-  const size_t low_length = f.Hex(4, "SetScope low length");
-  const size_t high_length = f.Hex(4, "SetScope high length");
-  const std::string_view low = f.Raw(std::max<size_t>(255, low_length), "SetScope low value").substr(0, low_length);
-  const std::string_view high = f.Raw(std::max<size_t>(255, high_length), "SetScope high value").substr(0, high_length);
-  f.End("SetScope");
-  return YN(w.areas.SetScope(low, high));
+  const TMvScope scope = ParseScope(payload);
+  return YN(w.areas.SetScope(scope.low, scope.high));
 }
 
 }  // namespace
@@ -59,31 +50,31 @@ void RegisterOrderCommands(TDispatcher& d, TServerContext& context) {
   using W = TWorkAreaSession;
   using S = TSessionState;
   using R = TRequest;
-  AddAreaCommand(d, "0503", "Seek", [](W& w, S&, R& r) { return YN(w.areas.Seek(r.payload)); });
-  AddAreaCommand(d, "0548", "Found", [](W& w, S&, R&) { return YN(w.areas.Found()); });
-  AddAreaCommand(d, "0507", "SetOrder", [](W& w, S&, R& r) { return Dec(w.areas.SetOrder(OrderArgument(r.payload, "SetOrder"))); });
-  AddAreaCommand(d, "0526", "IndexOrd", [](W& w, S&, R&) { return Dec(w.areas.IndexOrd()); });
-  AddAreaCommand(d, "0517", "TagArea", [](W& w, S&, R& r) { return Dec(w.areas.TagArea(r.payload)); });
-  AddAreaCommand(d, "0518", "TagName", [](W& w, S&, R& r) { return w.areas.TagName(OrderArgument(r.payload, "TagName")); });
-  AddAreaCommand(d, "0525", "IndexName", [](W& w, S&, R& r) {
-    return FileNameOf(w.areas.IndexName(ParseDec(r.payload, "IndexName")));
+  AddAreaCommand(d, mvcmd::Seek, [](W& w, S&, R& r) { return YN(w.areas.Seek(r.payload)); });
+  AddAreaCommand(d, mvcmd::Found, [](W& w, S&, R&) { return YN(w.areas.Found()); });
+  AddAreaCommand(d, mvcmd::SetOrder, [](W& w, S&, R& r) { return Dec(w.areas.SetOrder(OrderArgument(r.payload, "SetOrder"))); });
+  AddAreaCommand(d, mvcmd::IndexOrd, [](W& w, S&, R&) { return Dec(w.areas.IndexOrd()); });
+  AddAreaCommand(d, mvcmd::TagArea, [](W& w, S&, R& r) { return Dec(w.areas.TagArea(r.payload)); });
+  AddAreaCommand(d, mvcmd::TagName, [](W& w, S&, R& r) { return w.areas.TagName(OrderArgument(r.payload, "TagName")); });
+  AddAreaCommand(d, mvcmd::IndexName, [](W& w, S&, R& r) {
+    return platform::FileNameOf(w.areas.IndexName(ParseDec(r.payload, "IndexName")));
   });
-  AddAreaCommand(d, "0554", "IndexKey", [](W& w, S&, R&) { return w.areas.IndexKey(); });
-  AddAreaCommand(d, "0555", "IndexKeyField", [](W& w, S&, R&) { return w.areas.IndexKeyField(); });
-  AddAreaCommand(d, "0552", "IndexCondition", [](W& w, S&, R&) { return w.areas.IndexCondition(); });
-  AddAreaCommand(d, "0553", "IndexType", [](W& w, S&, R&) { return Dec(w.areas.IndexType()); });
-  AddAreaCommand(d, "0620", "IndexOpen", [&context](W& w, S&, R& r) { return IndexOpen(w, context, r.payload); });
-  AddAreaCommand(d, "0533", "CloseIndexes", [](W& w, S&, R&) {
+  AddAreaCommand(d, mvcmd::IndexKey, [](W& w, S&, R&) { return w.areas.IndexKey(); });
+  AddAreaCommand(d, mvcmd::IndexKeyField, [](W& w, S&, R&) { return w.areas.IndexKeyField(); });
+  AddAreaCommand(d, mvcmd::IndexCondition, [](W& w, S&, R&) { return w.areas.IndexCondition(); });
+  AddAreaCommand(d, mvcmd::IndexType, [](W& w, S&, R&) { return Dec(w.areas.IndexType()); });
+  AddAreaCommand(d, mvcmd::IndexOpen, [&context](W& w, S&, R& r) { return IndexOpen(w, context, r.payload); });
+  AddAreaCommand(d, mvcmd::CloseIndexes, [](W& w, S&, R&) {
     w.areas.CloseIndexes();
     return std::string(kDone);
   });
-  AddAreaCommand(d, "0567", "SetScope", [](W& w, S&, R& r) { return SetScope(w, r.payload); });
-  AddAreaCommand(d, "0550", "GetScope", [](W& w, S&, R& r) { return w.areas.GetScope(ParseDec(r.payload, "GetScope")); });
-  AddAreaCommand(d, "0558", "OrderPosSet", [](W& w, S&, R& r) {
+  AddAreaCommand(d, mvcmd::SetScope, [](W& w, S&, R& r) { return SetScope(w, r.payload); });
+  AddAreaCommand(d, mvcmd::GetScope, [](W& w, S&, R& r) { return w.areas.GetScope(ParseDec(r.payload, "GetScope")); });
+  AddAreaCommand(d, mvcmd::OrderPosSet, [](W& w, S&, R& r) {
     w.areas.OrderPosSet(ParseFloat(r.payload, "OrderPosSet"));
     return std::string(kDone);
   });
-  AddAreaCommand(d, "0578", "IsEncrypted", [](W& w, S&, R& r) {
+  AddAreaCommand(d, mvcmd::IsEncrypted, [](W& w, S&, R& r) {
     return YN(w.areas.IsEncrypted(ParseDec(r.payload, "IsEncrypted")));
   });
 }

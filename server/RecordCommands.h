@@ -30,17 +30,8 @@
 //                                                         8 hex digits; asked once
 //
 // PutRecord payload: exactly the table's record size; anything else is refused before a byte
-// of it is read.
-// Replace payload:
-//   OFFSET SIZE CONTENT
-//   0      10   field name, blank-padded
-//   10     4    value type code, hexadecimal (xbase/WorkArea.h lists them)
-//   14     n    the value bytes
-// PutBlob payload ("0498"):
-//   OFFSET SIZE CONTENT
-//   0      10   field name, blank-padded
-//   10     8    data length n, hexadecimal; must be what follows
-//   18     n    the data
+// of it is read. The Replace and PutBlob streams are laid out in proto/MvPayloads.h; a PutBlob
+// whose length does not match the bytes that follow is refused.
 #pragma once
 
 #include "server/Dispatcher.h"

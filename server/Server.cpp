@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 
-#include "net/MvFrame.h"
+#include <filesystem>
+#include <set>
+
+#include "proto/MvFrame.h"
 #include "server/FileCommands.h"
 #include "server/LoginCommands.h"
-#include "server/Notices.h"
+#include "proto/MvPayloads.h"
 #include "server/WorkAreaCommands.h"
 
 namespace tavrik::server {
@@ -33,6 +36,17 @@ TServer::~TServer() { Shutdown(); }
 
 void TServer::Start() {
   const TServerConfig& c = context_.config;
+  // Locked before anything in them is touched: the partial uploads below may be another
+  // server's uploads in progress.
+  std::set<std::filesystem::path> locked;
+  auto lock = [&](const std::string& what, const std::string& folder) {
+    std::error_code error;
+    auto canonical = std::filesystem::weakly_canonical(folder, error);
+    if (!locked.insert(error ? std::filesystem::path(folder) : canonical).second) return;
+    folder_locks_.push_back(std::make_unique<TFolderLock>(folder, what));
+  };
+  for (const auto& [name, folder] : c.file_areas.Items()) lock("file area " + name, folder);
+  for (const auto& [name, folder] : c.aliases.Items()) lock("database " + name, folder);
   listener_ = std::make_unique<TListener>(c.address, c.port);
   if (c.accounts.Empty()) context_.log.Line("no accounts configured: every login will be refused");
   for (const auto& [name, folder] : c.file_areas.Items()) {
@@ -59,12 +73,13 @@ void TServer::AcceptLoop() {
     std::string peer = PeerName(fd);
     std::lock_guard lock(slots_mutex_);
     int active = 0;
-    for (const auto& slot : slots_) active += slot->done ? 0 : 1;
+    for (const auto& slot : slots_) active += slot->done || slot->displaced ? 0 : 1;
+    if (!stopping_ && active >= context_.config.max_clients && MakeRoom()) --active;
     if (stopping_ || active >= context_.config.max_clients) {
       ::close(fd);
       context_.log.Line("connection from " + peer + " refused: " +
                         (stopping_ ? std::string("shutting down")
-                                   : std::to_string(active) + " clients connected, the most allowed"));
+                                   : std::to_string(active) + " clients logged in, the most allowed"));
       continue;
     }
     auto channel = std::make_unique<TSocketChannel>(fd);
@@ -84,6 +99,15 @@ void TServer::AcceptLoop() {
       context_.log.Line("connection from " + peer + " refused: " + e.what());
     }
   }
+}
+
+bool TServer::MakeRoom() {
+  for (const auto& slot : slots_) {  // oldest first
+    if (slot->done || slot->displaced || !slot->session->Displace()) continue;
+    slot->displaced = true;
+    return true;
+  }
+  return false;
 }
 
 void TServer::ReapFinished() {
@@ -119,7 +143,7 @@ int TServer::BroadcastMessage(std::string_view text) {
 
 int TServer::BroadcastProgress(int32_t min, int32_t max, int32_t position) {
   int reached = 0;
-  for (const auto& s : Sessions()) reached += s->SendNotice(kNoticeProgress, ProgressPayload(min, max, position)) ? 1 : 0;
+  for (const auto& s : Sessions()) reached += s->SendNotice(kNoticeProgress, BuildProgress({min, max, position})) ? 1 : 0;
   context_.log.Line("progress " + std::to_string(min) + " " + std::to_string(max) + " " + std::to_string(position) +
                     " to " + std::to_string(reached) + " clients");
   return reached;

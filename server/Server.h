@@ -1,8 +1,11 @@
 // The stand-in Marvek database server: the listener, one thread per client connection (at most
-// MaxClients), the command table, and the notices an administrator sends to every client.
+// MaxClients; when all are taken, a new connection displaces the oldest one that has not logged
+// in, so that idle connections cannot keep a login out), the command table, and the notices an
+// administrator sends to every client.
 //
-// Lifetime: Start binds and begins accepting; Shutdown (or destruction) sends "0302" to every
-// client, waits a moment for them to leave, closes what remains and joins every thread.
+// Lifetime: Start locks the folders it serves, binds and begins accepting; Shutdown (or
+// destruction) sends "0302" to every client, waits a moment for them to leave, closes what
+// remains and joins every thread.
 #pragma once
 
 #include <atomic>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "server/Dispatcher.h"
+#include "server/FolderLock.h"
 #include "server/Listener.h"
 #include "server/ServerContext.h"
 #include "server/Session.h"
@@ -34,12 +38,14 @@ class TServer {
   TServer(const TServer&) = delete;
   TServer& operator=(const TServer&) = delete;
 
-  // Raises EListener when the address cannot be bound.
+  // Raises EFolderInUse when another server serves one of the folders, EListener when the
+  // address cannot be bound.
   void Start();
   uint16_t Port() const;
   std::string Address() const;
 
-  // Notices to every connected client; each returns how many received it.
+  // Notices to every connected client, without waiting for any of them; each returns how many
+  // it was sent to.
   int BroadcastMessage(std::string_view text);
   int BroadcastProgress(int32_t min, int32_t max, int32_t position);
   // "0302" to every client, then the end; idempotent, from any thread but a session's own.
@@ -58,14 +64,19 @@ class TServer {
     std::shared_ptr<TSession> session;
     std::thread thread;
     std::atomic<bool> done{false};
+    bool displaced = false;  // made room for a newer connection; ending
   };
 
   void AcceptLoop();
+  // With every slot taken: ends the oldest connection that has not logged in. False when all
+  // have logged in. Called with slots_mutex_ held.
+  bool MakeRoom();
   void ReapFinished();
   std::vector<std::shared_ptr<TSession>> Sessions();
 
   TServerContext context_;
   TDispatcher dispatcher_;
+  std::vector<std::unique_ptr<TFolderLock>> folder_locks_;
   std::unique_ptr<TListener> listener_;
   std::thread accept_thread_;
   std::atomic<bool> stopping_{false};

@@ -37,21 +37,4 @@ void TServerLog::Line(const std::string& text) {
   std::fflush(file_);
 }
 
-std::string Printable(std::string_view bytes, size_t max) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (i == max) return out + "...";
-    auto c = static_cast<unsigned char>(bytes[i]);
-    if (c >= 32 && c < 127 && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      out += "\\x";
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
-
 }  // namespace tavrik::server

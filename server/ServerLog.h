@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/Exception.h"
+#include "core/StrUtils.h"  // Printable, for the lines of the log
 
 namespace tavrik::server {
 
@@ -43,9 +44,5 @@ class TServerLog {
   TSink sink_;
   bool verbose_ = false;
 };
-
-// A text from the wire made safe for one log line: bytes outside printable ASCII as \xNN, cut
-// after `max` characters with "...".
-std::string Printable(std::string_view bytes, size_t max = 80);
 
 }  // namespace tavrik::server

@@ -2,16 +2,15 @@
 
 #include <algorithm>
 
-#include "server/WorkAreaCodec.h"
+#include "proto/MvFields.h"
+#include "proto/MvTraverse.h"
 #include "server/WorkAreaSession.h"
 
 namespace tavrik::server {
 
 namespace {
 
-using namespace wire;
-
-constexpr char kRecord = '0', kBeginning = '1', kEnd = '2';
+using namespace mvproto;
 
 class TBatch {
  public:
@@ -19,18 +18,16 @@ class TBatch {
 
   bool Full() const { return count_ >= limit_; }
   void Record() {
-    entries_ += kRecord;
-    entries_ += Hex(area_.RecNo(), 8) + Hex(area_.KeyPosition(), 8) + area_.GetRecord();
+    AppendFetchEntry(entries_, kFetchRecord, area_.RecNo(), area_.KeyPosition(), area_.GetRecord());
     ++count_;
   }
-  void Marker(char result) {
+  void Marker(int result) {
     if (Full()) return;
-    entries_ += result;
-    entries_ += Hex(result == kBeginning ? 0 : uint64_t{area_.RecCount()} + 1, 8) + Hex(0, 8) +
-                std::string(area_.RecordSize(), ' ');
+    AppendFetchEntry(entries_, result, result == kFetchBeginning ? 0 : area_.RecCount() + 1, 0,
+                     std::string(area_.RecordSize(), ' '));
     ++count_;
   }
-  std::string Reply() const { return Hex(count_, 8) + entries_; }
+  std::string Reply() const { return BuildTraverseReply(static_cast<uint32_t>(count_), entries_); }
 
  private:
   xbase::TWorkArea& area_;
@@ -46,7 +43,7 @@ void Forwards(xbase::TWorkArea& area, TBatch& batch, int eof_action) {
     if (batch.Full()) return;  // the work area stays on the last record delivered
     area.Skip(1);
   }
-  batch.Marker(kEnd);
+  batch.Marker(kFetchEnd);
   if (eof_action == 1) area.GoBottom();
 }
 
@@ -58,7 +55,7 @@ void Backwards(xbase::TWorkArea& area, TBatch& batch) {
     if (batch.Full()) return;
     area.Skip(-1);
   }
-  batch.Marker(kBeginning);
+  batch.Marker(kFetchBeginning);
   if (area.Eof()) area.GoTop();
 }
 
@@ -68,78 +65,67 @@ bool Shown(xbase::TWorkArea& area) {
   return !area.Eof() && area.Visible() && area.KeyPosition() != 0;
 }
 
-}  // namespace
-
-TTraverseRequest ParseTraverseRequest(std::string_view payload) {
-  if (payload.size() != kTraverseRequestSize)
-    throw ERefused("TraverseTable request of " + std::to_string(payload.size()) + " bytes, not " +
-                   std::to_string(kTraverseRequestSize));
-  TFieldReader f(payload);
-  TTraverseRequest q;
-  q.go_top = f.YN("TraverseTable move to the first record");
-  q.go_bottom = f.YN("TraverseTable move to the last record");
-  q.eof_action = f.Digit("TraverseTable end-of-file action");
-  q.direction = f.Digit("TraverseTable direction");
-  q.previous = f.Digit("TraverseTable previous direction");
-  q.fetch_count = f.Hex(8, "TraverseTable fetch count");
-  q.recno = f.Hex(8, "TraverseTable record number");
-  if (q.go_top && q.go_bottom) throw ERefused("TraverseTable: moves to the first and the last record both pending");
-  if (q.eof_action > 1) throw ERefused("TraverseTable: end-of-file action " + std::to_string(q.eof_action));
-  if (q.direction > 2 || q.previous > 2) throw ERefused("TraverseTable: direction beyond 0..2");
-  if (q.fetch_count == 0 || q.fetch_count > 0x7FFFFFFF)
-    throw ERefused("TraverseTable: fetch count " + std::to_string(q.fetch_count));
-  return q;
+void CheckRequest(const TMvTraverseRequest& q) {
+  if (q.GoTop && q.GoBottom) throw ERefused("TraverseTable: moves to the first and the last record both pending");
+  if (q.EofAction > 1) throw ERefused("TraverseTable: end-of-file action " + std::to_string(q.EofAction));
+  if (q.Direction > 2 || q.PreviousDirection > 2) throw ERefused("TraverseTable: direction beyond 0..2");
+  if (q.FetchCount <= 0)
+    throw ERefused("TraverseTable: fetch count " + std::to_string(static_cast<uint32_t>(q.FetchCount)));
 }
 
-std::string TraverseTable(xbase::TWorkArea& area, const TTraverseRequest& q, uint64_t max_reply) {
-  const uint64_t entry_size = 17 + uint64_t{area.RecordSize()};
-  const uint64_t room = max_reply > 8 ? (max_reply - 8) / entry_size : 0;
-  TBatch batch(area, std::max<uint64_t>(1, std::min<uint64_t>(q.fetch_count, room)));
-  const uint32_t count = area.RecCount();
-  const bool before_first = q.go_top || (!q.go_bottom && q.recno == 0);
-  const bool after_last = q.go_bottom || (!q.go_top && q.recno > count);
+}  // namespace
 
-  switch (q.direction) {
+std::string TraverseTable(xbase::TWorkArea& area, const TMvTraverseRequest& q, uint64_t max_reply) {
+  CheckRequest(q);
+  const uint64_t entry_size = kMvFetchEntryHead + uint64_t{area.RecordSize()};
+  const uint64_t room = max_reply > 8 ? (max_reply - 8) / entry_size : 0;
+  TBatch batch(area, std::max<uint64_t>(1, std::min<uint64_t>(static_cast<uint64_t>(q.FetchCount), room)));
+  const uint32_t count = area.RecCount();
+  const uint32_t recno = static_cast<uint32_t>(q.RecNo);
+  const bool before_first = q.GoTop || (!q.GoBottom && recno == 0);
+  const bool after_last = q.GoBottom || (!q.GoTop && recno > count);
+
+  switch (q.Direction) {
     case 1:  // next
       if (after_last) {
         area.Go(0);  // the end of file
-        Forwards(area, batch, q.eof_action);
+        Forwards(area, batch, q.EofAction);
       } else if (before_first) {
         area.GoTop();
-        Forwards(area, batch, q.eof_action);
+        Forwards(area, batch, q.EofAction);
       } else {
-        area.Go(q.recno);
+        area.Go(recno);
         area.Skip(1);
-        Forwards(area, batch, q.eof_action);
+        Forwards(area, batch, q.EofAction);
       }
       break;
     case 2:  // prior
       if (before_first) {
         area.GoTop();
-        batch.Marker(kBeginning);
+        batch.Marker(kFetchBeginning);
       } else {
         if (after_last) {
           area.GoBottom();
         } else {
-          area.Go(q.recno);
+          area.Go(recno);
           area.Skip(-1);
         }
         Backwards(area, batch);
       }
       break;
     default:  // current
-      if (q.go_top) {
+      if (q.GoTop) {
         area.GoTop();
-        if (area.Eof()) batch.Marker(kBeginning); else batch.Record();
-      } else if (q.go_bottom) {
+        if (area.Eof()) batch.Marker(kFetchBeginning); else batch.Record();
+      } else if (q.GoBottom) {
         area.GoBottom();
-        if (area.Eof()) batch.Marker(kEnd); else batch.Record();
+        if (area.Eof()) batch.Marker(kFetchEnd); else batch.Record();
       } else if (before_first) {
         area.GoTop();
-        batch.Marker(kBeginning);
+        batch.Marker(kFetchBeginning);
       } else {
-        area.Go(q.recno);
-        if (Shown(area)) batch.Record(); else batch.Marker(kEnd);
+        area.Go(recno);
+        if (Shown(area)) batch.Record(); else batch.Marker(kFetchEnd);
       }
       break;
   }
@@ -148,9 +134,8 @@ std::string TraverseTable(xbase::TWorkArea& area, const TTraverseRequest& q, uin
 
 void RegisterTraverseCommand(TDispatcher& d, TServerContext& context) {
   const uint64_t max_reply = context.config.max_payload;
-  AddAreaCommand(d, "0626", "TraverseTable", [max_reply](TWorkAreaSession& w, TSessionState&, TRequest& r) {
-    const TTraverseRequest q = ParseTraverseRequest(r.payload);
-    return TraverseTable(w.areas.CurrentArea(), q, max_reply);
+  AddAreaCommand(d, mvcmd::TraverseTable, [max_reply](TWorkAreaSession& w, TSessionState&, TRequest& r) {
+    return TraverseTable(w.areas.CurrentArea(), ParseTraverseRequest(r.payload), max_reply);
   });
 }
 

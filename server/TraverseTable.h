@@ -2,18 +2,10 @@
 // walked in the active order and showing only what the work area shows (deleted records while
 // they are hidden, the filter, the scope of the order).
 //
-// Request (21 characters):
-//   OFFSET SIZE CONTENT
-//   0      1    a move to the first record is pending: Y/N
-//   1      1    a move to the last record is pending: Y/N (not both)
-//   2      1    end-of-file action: 0 stay at the end, 1 move to the last record
-//   3      1    direction: 0 current, 1 next, 2 prior
-//   4      1    direction of the previous fetch, 0..2 (checked; the record number alone says
-//               where the client stands, so it plays no other part)
-//   5      8    fetch count F, hexadecimal, at least 1
-//   13     8    the client's current record number R, hexadecimal
+// The request and reply layouts are in proto/MvTraverse.h; the server refuses a request with
+// both pending moves, an end-of-file action above 1, a direction above 2 or a fetch count of 0.
 //
-// Where the walk starts:
+// Where the walk starts (R is the client's record number, F its fetch count):
 //   pending move to the first record, or R = 0         before the first record
 //   pending move to the last record, or R > RecCount   after the last record
 //   otherwise                                          on record R (visible or not)
@@ -40,44 +32,25 @@
 // file with end-of-file action 0, on the last record with action 1; after a beginning entry on
 // the first record.
 //
-// Reply:
-//   OFFSET SIZE CONTENT
-//   0      8    number of entries N, hexadecimal
-//   8      ...  N entries of 17 + record-size bytes:
-//     0    1    result: "0" a record, "1" the beginning entry, "2" the end entry
-//     1    8    record number, hexadecimal: 0 in the beginning entry, RecCount + 1 in the end one
-//     9    8    key position, hexadecimal: the record's ordinal in the active order (its scope
-//               included; the record number in the natural order); 0 in the two marker entries
-//     17   rs   the record image; blanks in the marker entries
+// Entries: a record has its record number and its key position (the record's ordinal in the
+// active order, its scope included; the record number in the natural order); the beginning entry
+// has record number 0, the end entry RecCount + 1, both position 0 and a blank record.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "proto/MvTraverse.h"
 #include "server/Dispatcher.h"
 #include "server/ServerContext.h"
 #include "xbase/WorkArea.h"
 
 namespace tavrik::server {
 
-struct TTraverseRequest {
-  bool go_top = false;
-  bool go_bottom = false;
-  int eof_action = 0;  // 0 stay at the end, 1 move to the last record
-  int direction = 0;   // 0 current, 1 next, 2 prior
-  int previous = 0;
-  uint32_t fetch_count = 1;
-  uint32_t recno = 0;
-};
-
-constexpr size_t kTraverseRequestSize = 21;
-
-// ERefused for a request that does not read as the table above says.
-TTraverseRequest ParseTraverseRequest(std::string_view payload);
-
 // The reply for `request` on `area`, at most `max_reply` bytes long (one entry at least).
-std::string TraverseTable(xbase::TWorkArea& area, const TTraverseRequest& request, uint64_t max_reply);
+// ERefused for a request the table above does not cover.
+std::string TraverseTable(xbase::TWorkArea& area, const TMvTraverseRequest& request, uint64_t max_reply);
 
 void RegisterTraverseCommand(TDispatcher& dispatcher, TServerContext& context);
 

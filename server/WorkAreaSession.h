@@ -4,6 +4,7 @@
 // client's first work-area command; its tables close and its locks go when the session ends.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -16,16 +17,20 @@ struct TWorkAreaSession {
   xbase::TWorkAreaSet areas;
   std::string folder;            // data folder of the last Use; UseEx opens its files there
   std::optional<int> blob_bytes;  // bytes the last "0498" stored, for "0624"
+  // For each table stem, the alias suffix to try next: a table opened again and again gets
+  // STEM, STEM_2, STEM_3 ... without trying every taken one each time.
+  std::map<std::string, int> next_suffix;
 };
 
 using TAreaHandler = std::function<std::string(TWorkAreaSession& work, TSessionState& session, TRequest& request)>;
 
 // Registers a work-area command: logged in only, handed the session's work areas.
-inline void AddAreaCommand(TDispatcher& dispatcher, const char* code, const char* name, TAreaHandler handler,
+inline void AddAreaCommand(TDispatcher& dispatcher, const TMvCommand& catalogued, TAreaHandler handler,
                            bool streamed = false, uint64_t max_payload = 0) {
-  TCommand command{code, name,
-                   [handler](TSessionState& s, TRequest& r) { return handler(s.Extension<TWorkAreaSession>(), s, r); },
-                   true, streamed, max_payload};
+  TCommand command = TCommand::Of(
+      catalogued, [handler](TSessionState& s, TRequest& r) { return handler(s.Extension<TWorkAreaSession>(), s, r); });
+  command.streamed = streamed;
+  command.max_payload = max_payload;
   dispatcher.Add(std::move(command));
 }
 

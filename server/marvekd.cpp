@@ -2,7 +2,7 @@
 // standard output once it accepts connections, reads administrator commands from standard
 // input (server/AdminConsole.h), and ends on "shutdown", SIGTERM or SIGINT after sending every
 // client the shutdown notice. Exit status: 0 after a shutdown, 2 for bad options or settings,
-// 1 when it cannot listen or cannot make the demo.
+// 1 when it cannot listen, another server serves its folders, or it cannot make the demo.
 #include <signal.h>
 #include <unistd.h>
 
@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
     server.Start();
   } catch (const Exception& e) {
     log->Line(e.Message());
+    if (!config.log_file.empty()) std::fprintf(stderr, "marvekd: %s\n", e.Message().c_str());
     return 1;
   }
   std::printf("marvekd listening on %s:%u\n", server.Address().c_str(), static_cast<unsigned>(server.Port()));

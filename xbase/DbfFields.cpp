@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "core/ByteOrder.h"
 #include "core/StrUtils.h"
 #include "xbase/TableError.h"
 
@@ -95,10 +96,9 @@ std::string SerializeFieldDescriptors(const std::vector<TFieldInfo>& fields, TDb
     d.replace(0, std::min<size_t>(f.name.size(), 10), f.name.substr(0, 10));
     d[11] = f.type;
     if (family != TDbfFamily::dbase3)
-      for (int i = 0; i < 4; ++i) d[12 + i] = char((uint32_t(f.offset) >> (8 * i)) & 0xFF);
+      PutLe32(d, 12, uint32_t(f.offset));
     if (f.type == 'C') {
-      d[16] = char(f.width & 0xFF);
-      d[17] = char(f.width >> 8);
+      PutLe16(d, 16, uint16_t(f.width));
     } else {
       d[16] = char(f.width);
       d[17] = char(f.decimals);

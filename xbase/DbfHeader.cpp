@@ -2,25 +2,12 @@
 
 #include <ctime>
 
+#include "core/ByteOrder.h"
 #include "xbase/TableError.h"
 
 namespace tavrik::xbase {
 
 namespace {
-
-uint32_t Le32(std::string_view b, size_t at) {
-  return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-         uint32_t(uint8_t(b[at + 3])) << 24;
-}
-uint16_t Le16(std::string_view b, size_t at) { return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8); }
-
-void PutLe32(std::string& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = char((v >> (8 * i)) & 0xFF);
-}
-void PutLe16(std::string& b, size_t at, uint16_t v) {
-  b[at] = char(v & 0xFF);
-  b[at + 1] = char(v >> 8);
-}
 
 bool KnownVersion(uint8_t v) { return v == 0x03 || v == 0x83 || v == 0xF5 || v == 0x30; }
 
@@ -41,9 +28,9 @@ TDbfHeader TDbfHeader::Parse(std::string_view b, uint64_t file_size, const std::
   h.update_year = 1900 + uint8_t(b[1]);
   h.update_month = uint8_t(b[2]);
   h.update_day = uint8_t(b[3]);
-  h.record_count = Le32(b, 4);
-  h.header_length = Le16(b, 8);
-  h.record_length = Le16(b, 10);
+  h.record_count = GetLe32(b, 4);
+  h.header_length = GetLe16(b, 8);
+  h.record_length = GetLe16(b, 10);
   h.encrypted = uint8_t(b[15]);
   h.table_flags = uint8_t(b[28]);
   h.code_page = uint8_t(b[29]);

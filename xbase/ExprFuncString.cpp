@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/StrUtils.h"
 #include "xbase/ExprError.h"
 #include "xbase/ExprFunctions.h"
 
@@ -36,10 +37,7 @@ void Lower(TExprArgs a, const TExprContext& ctx, TExprValue& out) {
   for (char& c : out.text) c = LowerChar(c);
 }
 
-void RTrimText(std::string& s) {
-  size_t n = s.find_last_not_of(' ');
-  s.resize(n == std::string::npos ? 0 : n + 1);
-}
+void RTrimText(std::string& s) { s.resize(WithoutTrailingBlanks(s).size()); }
 
 void LTrimText(std::string& s) {
   size_t n = s.find_first_not_of(' ');

@@ -46,27 +46,28 @@ std::vector<TTagDefinition> SalvageDefinitions(TIndexStorage& storage) {
   storage.Read(0, page, static_cast<size_t>(std::min<uint64_t>(size, kPageSize)));
   if (std::memcmp(page, kIndexSignature, sizeof kIndexSignature) != 0)
     throw EIndexForeign(name + " is not an index file of this engine");
-  if (size >= kHdrVersion + 2 && Get16(page + kHdrVersion) != kIndexVersion)
-    throw EIndexForeign("Index file " + name + " has format version " + std::to_string(Get16(page + kHdrVersion)) +
+  if (size >= kHdrVersion + 2 && GetLe16(page + kHdrVersion) != kIndexVersion &&
+      GetLe16(page + kHdrVersion) != kIndexVersionUnchecked)
+    throw EIndexForeign("Index file " + name + " has format version " + std::to_string(GetLe16(page + kHdrVersion)) +
                         ", which this engine does not read");
   const uint64_t pages = size / kPageSize;
   std::map<uint16_t, TTagDefinition> found;
   auto take = [&](uint64_t no, int want_slot) {
     uint8_t def[kPageSize];
     storage.Read(no * kPageSize, def, kPageSize);
-    if (Crc32(def + 4, kPageSize - 4) != Get32(def + kPageCrc)) return;
+    if (Crc32(def + 4, kPageSize - 4) != GetLe32(def + kPageCrc)) return;
     uint16_t slot;
     size_t key_length;
     char key_type;
     std::optional<TTagDefinition> d = TIndexTag::ReadDefinition(def, slot, key_length, key_type);
     if (d && (want_slot < 0 || slot == want_slot)) found.emplace(slot, std::move(*d));
   };
-  bool header_sound = size >= kPageSize && Crc32(page, kHdrCrc) == Get32(page + kHdrCrc) &&
-                      Get32(page + kHdrTagCount) <= kMaxTags;
+  bool header_sound = size >= kPageSize && Crc32(page, kHdrCrc) == GetLe32(page + kHdrCrc) &&
+                      GetLe32(page + kHdrTagCount) <= kMaxTags;
   if (header_sound) {
-    uint32_t tags = Get32(page + kHdrTagCount);
+    uint32_t tags = GetLe32(page + kHdrTagCount);
     for (uint32_t i = 0; i < tags; ++i) {
-      uint32_t def_page = Get32(page + kHdrSlots + i * kSlotSize);
+      uint32_t def_page = GetLe32(page + kHdrSlots + i * kSlotSize);
       if (def_page >= 1 && def_page < pages) take(def_page, static_cast<int>(i));
     }
   } else {
@@ -272,6 +273,44 @@ void TIndexFile::CheckWritable() const {
   if (tags_.empty()) return;
   CheckUsable();
   if (ReadOnly()) throw EIndexError("Index file " + FileName() + " is open read-only");
+}
+
+void TIndexFile::SetTableState(uint32_t records, uint32_t fingerprint) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (ReadOnly() || broken_) return;
+  Changing([&] { pager_->SetTableState(records, fingerprint); });
+}
+
+uint32_t TIndexFile::TableRecords() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return pager_->TableRecords();
+}
+
+uint32_t TIndexFile::TableFingerprint() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return pager_->TableFingerprint();
+}
+
+std::optional<std::string> TIndexFile::Disagreement(TRecordSource& records) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  for (auto& tag : tags_)
+    if (std::optional<std::string> why = tag->Disagreement(records, kSampledKeys))
+      return "Index file " + FileName() + " does not match its table: tag " + tag->Name() + " " + *why;
+  return std::nullopt;
+}
+
+void TIndexFile::Distrust(const std::string& why) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (!broken_ && !ReadOnly()) {
+    try {
+      pager_->Changed(nullptr);  // the header now says "not closed cleanly": the next open rebuilds
+    } catch (const Exception&) {
+      // Still refused below; the file is rebuilt when it is next found out.
+    }
+  }
+  broken_ = true;
+  throw EIndexStale("Index file " + FileName() + " does not match its table (" + why +
+                    "); it is rebuilt when the table is next opened");
 }
 
 void TIndexFile::Flush() {

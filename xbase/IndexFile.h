@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,20 @@ class TIndexFile : public TRecordObserver {
   // (and has tags to keep current).
   void CheckWritable() const override;
   void Flush() override;
+
+  // The state of the table the file was last written for, and its update before a flush: an
+  // index whose table has changed behind its back (another table's file, an older copy, records
+  // added by a program that does not keep it) is rebuilt rather than trusted.
+  uint32_t TableRecords() const;
+  uint32_t TableFingerprint() const;
+  void SetTableState(uint32_t records, uint32_t fingerprint);
+  // Keys sampled from every tag (up to kSampledKeys each, all of a small table) compared with
+  // the records they are filed under: nothing when all agree, else what disagrees.
+  static constexpr uint32_t kSampledKeys = 64;
+  std::optional<std::string> Disagreement(TRecordSource& records);
+  // The file was found to disagree with its table in use: it is refused from now on, marked to
+  // be rebuilt at the next open, and EIndexStale raised.
+  [[noreturn]] void Distrust(const std::string& why);
 
   std::recursive_mutex& Mutex() const { return mutex_; }
   // Raises EIndexStale when a change failed half-way.

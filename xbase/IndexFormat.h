@@ -15,7 +15,15 @@
 //   24     4    tag count N, 0..64
 //   28     4    generation: clean closes so far
 //   32     32*N tag slots, below
+//   2080   4    the table's record count when the file was last written
+//   2084   4    the table's fingerprint then: CRC-32 of its update date, the rest of its fixed
+//               header after the record count, and its field descriptors (TTable::Fingerprint).
+//               With the record count it tells an index made for another table or for an older
+//               copy of this one, which is rebuilt rather than trusted.
 //   4092   4    CRC-32 of bytes 0..4091
+//
+// Version 1 files lack the table's record count and fingerprint; they are rebuilt from their tag
+// definitions when opened.
 //
 // Tag slot (32 bytes):
 //   0      4    definition page
@@ -66,10 +74,13 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/ByteOrder.h"
+
 namespace tavrik::xbase {
 
 constexpr size_t kPageSize = 4096;
-constexpr uint16_t kIndexVersion = 1;
+constexpr uint16_t kIndexVersion = 2;
+constexpr uint16_t kIndexVersionUnchecked = 1;  // without the table's state
 constexpr unsigned char kIndexSignature[8] = {0x8B, 'T', 'X', 'I', 0x0D, 0x0A, 0x1A, 0x0A};
 constexpr size_t kMaxTags = 64;
 constexpr size_t kMaxTagName = 32;
@@ -86,6 +97,8 @@ constexpr size_t kHdrTagCount = 24;
 constexpr size_t kHdrGeneration = 28;
 constexpr size_t kHdrSlots = 32;
 constexpr size_t kSlotSize = 32;
+constexpr size_t kHdrTableRecords = kHdrSlots + kMaxTags * kSlotSize;
+constexpr size_t kHdrTableFingerprint = kHdrTableRecords + 4;
 constexpr size_t kHdrCrc = kPageSize - 4;
 
 // Page types.
@@ -127,20 +140,7 @@ constexpr size_t BranchEntrySize(size_t key_length) { return key_length + 12; }
 constexpr size_t LeafCapacity(size_t key_length) { return (kPageSize - kTreeEntries) / LeafEntrySize(key_length); }
 constexpr size_t BranchCapacity(size_t key_length) { return (kPageSize - kTreeEntries) / BranchEntrySize(key_length); }
 
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-inline void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// CRC-32 as zip and PNG compute it (reflected polynomial EDB88320).
+// CRC-32 as zip and PNG compute it (zlib's).
 uint32_t Crc32(const uint8_t* data, size_t size);
 
 }  // namespace tavrik::xbase

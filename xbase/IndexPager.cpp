@@ -13,12 +13,12 @@ constexpr uint32_t kStateClean = 0;
 constexpr uint32_t kStateWriting = 1;
 
 void PutRoot(uint8_t* p, const TTreeRoot& r) {
-  Put32(p, r.root);
-  Put32(p + 4, r.height);
-  Put32(p + 8, r.count);
+  PutLe32(p, r.root);
+  PutLe32(p + 4, r.height);
+  PutLe32(p + 8, r.count);
 }
 
-TTreeRoot GetRoot(const uint8_t* p) { return {Get32(p), Get32(p + 4), Get32(p + 8)}; }
+TTreeRoot GetRoot(const uint8_t* p) { return {GetLe32(p), GetLe32(p + 4), GetLe32(p + 8)}; }
 
 }  // namespace
 
@@ -50,17 +50,19 @@ void TIndexPager::ReadHeader(bool allow_stale) {
   if (std::memcmp(h, kIndexSignature, sizeof kIndexSignature) != 0)
     throw EIndexForeign(name + " is not an index file of this engine");
   if (size < kPageSize) Corrupt("it is shorter than its header");
-  uint16_t version = Get16(h + kHdrVersion);
-  if (version != kIndexVersion)
+  uint16_t version = GetLe16(h + kHdrVersion);
+  if (version != kIndexVersion && version != kIndexVersionUnchecked)
     throw EIndexForeign("Index file " + name + " has format version " + std::to_string(version) +
                         ", which this engine does not read");
-  if (Crc32(h, kHdrCrc) != Get32(h + kHdrCrc)) Corrupt("its header fails its checksum");
-  if (Get16(h + kHdrPageSize) != kPageSize) Corrupt("its page size is not " + std::to_string(kPageSize));
-  page_count_ = Get32(h + kHdrPageCount);
-  free_head_ = Get32(h + kHdrFreeHead);
-  uint32_t state = Get32(h + kHdrState);
-  uint32_t tags = Get32(h + kHdrTagCount);
-  generation_ = Get32(h + kHdrGeneration);
+  if (Crc32(h, kHdrCrc) != GetLe32(h + kHdrCrc)) Corrupt("its header fails its checksum");
+  if (GetLe16(h + kHdrPageSize) != kPageSize) Corrupt("its page size is not " + std::to_string(kPageSize));
+  page_count_ = GetLe32(h + kHdrPageCount);
+  free_head_ = GetLe32(h + kHdrFreeHead);
+  uint32_t state = GetLe32(h + kHdrState);
+  uint32_t tags = GetLe32(h + kHdrTagCount);
+  generation_ = GetLe32(h + kHdrGeneration);
+  table_records_ = GetLe32(h + kHdrTableRecords);
+  table_fingerprint_ = GetLe32(h + kHdrTableFingerprint);
   if (page_count_ < 1 || static_cast<uint64_t>(page_count_) * kPageSize != size)
     Corrupt("its size does not match its page count");
   if (free_head_ >= page_count_) Corrupt("its free page list points outside the file");
@@ -70,7 +72,7 @@ void TIndexPager::ReadHeader(bool allow_stale) {
   for (uint32_t i = 0; i < tags; ++i) {
     const uint8_t* s = h + kHdrSlots + i * kSlotSize;
     TTagSlot& slot = slots_[i];
-    slot.def_page = Get32(s);
+    slot.def_page = GetLe32(s);
     slot.keys = GetRoot(s + 4);
     slot.firsts = GetRoot(s + 16);
     for (const TTreeRoot* r : {&slot.keys, &slot.firsts}) {
@@ -83,30 +85,34 @@ void TIndexPager::ReadHeader(bool allow_stale) {
   }
   if (state == kStateWriting && !allow_stale)
     throw EIndexStale("Index file " + name + " was not closed properly and must be rebuilt");
+  if (version == kIndexVersionUnchecked && !allow_stale)
+    throw EIndexStale("Index file " + name + " does not record which table it was made for and must be rebuilt");
 }
 
 void TIndexPager::WriteHeader() {
   uint8_t h[kPageSize] = {};
   std::memcpy(h, kIndexSignature, sizeof kIndexSignature);
-  Put16(h + kHdrVersion, kIndexVersion);
-  Put16(h + kHdrPageSize, static_cast<uint16_t>(kPageSize));
-  Put32(h + kHdrPageCount, page_count_);
-  Put32(h + kHdrFreeHead, free_head_);
-  Put32(h + kHdrState, writing_ ? kStateWriting : kStateClean);
-  Put32(h + kHdrTagCount, static_cast<uint32_t>(slots_.size()));
-  Put32(h + kHdrGeneration, generation_);
+  PutLe16(h + kHdrVersion, kIndexVersion);
+  PutLe16(h + kHdrPageSize, static_cast<uint16_t>(kPageSize));
+  PutLe32(h + kHdrPageCount, page_count_);
+  PutLe32(h + kHdrFreeHead, free_head_);
+  PutLe32(h + kHdrState, writing_ ? kStateWriting : kStateClean);
+  PutLe32(h + kHdrTagCount, static_cast<uint32_t>(slots_.size()));
+  PutLe32(h + kHdrGeneration, generation_);
+  PutLe32(h + kHdrTableRecords, table_records_);
+  PutLe32(h + kHdrTableFingerprint, table_fingerprint_);
   for (size_t i = 0; i < slots_.size(); ++i) {
     uint8_t* s = h + kHdrSlots + i * kSlotSize;
-    Put32(s, slots_[i].def_page);
+    PutLe32(s, slots_[i].def_page);
     PutRoot(s + 4, slots_[i].keys);
     PutRoot(s + 16, slots_[i].firsts);
   }
-  Put32(h + kHdrCrc, Crc32(h, kHdrCrc));
+  PutLe32(h + kHdrCrc, Crc32(h, kHdrCrc));
   storage_->Write(0, h, kPageSize);
 }
 
 void TIndexPager::WritePage(TPage& page) {
-  Put32(page.bytes + kPageCrc, Crc32(page.bytes + 4, kPageSize - 4));
+  PutLe32(page.bytes + kPageCrc, Crc32(page.bytes + 4, kPageSize - 4));
   storage_->Write(static_cast<uint64_t>(page.no) * kPageSize, page.bytes, kPageSize);
   page.dirty = false;
 }
@@ -140,7 +146,7 @@ TPageRef TIndexPager::Read(uint32_t no) {
   auto page = std::make_shared<TPage>();
   page->no = no;
   storage_->Read(static_cast<uint64_t>(no) * kPageSize, page->bytes, kPageSize);
-  if (Crc32(page->bytes + 4, kPageSize - 4) != Get32(page->bytes + kPageCrc))
+  if (Crc32(page->bytes + 4, kPageSize - 4) != GetLe32(page->bytes + kPageCrc))
     Corrupt("page " + std::to_string(no) + " fails its checksum");
   Remember(page);
   return page;
@@ -148,7 +154,7 @@ TPageRef TIndexPager::Read(uint32_t no) {
 
 bool TIndexPager::ReadRaw(uint32_t no, uint8_t* out) {
   storage_->Read(static_cast<uint64_t>(no) * kPageSize, out, kPageSize);
-  return Crc32(out + 4, kPageSize - 4) == Get32(out + kPageCrc);
+  return Crc32(out + 4, kPageSize - 4) == GetLe32(out + kPageCrc);
 }
 
 TPageRef TIndexPager::Allocate() {
@@ -157,7 +163,7 @@ TPageRef TIndexPager::Allocate() {
   if (free_head_ != 0) {
     page = Read(free_head_);
     if (page->bytes[kPageType] != kPageFree) Corrupt("its free page list leads to a page in use");
-    uint32_t next = Get32(page->bytes + kFreeNext);
+    uint32_t next = GetLe32(page->bytes + kFreeNext);
     if (next >= page_count_) Corrupt("its free page list points outside the file");
     free_head_ = next;
     std::memset(page->bytes, 0, kPageSize);
@@ -175,7 +181,7 @@ void TIndexPager::Free(TPage& page) {
   Changed(&page);
   std::memset(page.bytes, 0, kPageSize);
   page.bytes[kPageType] = kPageFree;
-  Put32(page.bytes + kFreeNext, free_head_);
+  PutLe32(page.bytes + kFreeNext, free_head_);
   page.checked = false;
   free_head_ = page.no;
 }
@@ -188,6 +194,13 @@ void TIndexPager::Changed(TPage* page) {
     storage_->Sync();
   }
   if (page) page->dirty = true;
+}
+
+void TIndexPager::SetTableState(uint32_t records, uint32_t fingerprint) {
+  if (records == table_records_ && fingerprint == table_fingerprint_) return;
+  Changed(nullptr);
+  table_records_ = records;
+  table_fingerprint_ = fingerprint;
 }
 
 void TIndexPager::Flush() {

@@ -73,6 +73,12 @@ class TIndexPager {
   // Writes every changed page and then the header marked as closed cleanly.
   void Flush();
 
+  // The record count and fingerprint of the table the file was last written for (IndexFormat.h).
+  uint32_t TableRecords() const { return table_records_; }
+  uint32_t TableFingerprint() const { return table_fingerprint_; }
+  // Records a new state of the table, to be written with the header at the next Flush.
+  void SetTableState(uint32_t records, uint32_t fingerprint);
+
   // Reads page `no` past the cache; false when it fails its checksum. For repairs.
   bool ReadRaw(uint32_t no, uint8_t* out);
   // Pages kept in memory (at least 16); changed pages over the limit are written out early.
@@ -100,6 +106,8 @@ class TIndexPager {
   uint32_t page_count_ = 1;
   uint32_t free_head_ = 0;
   uint32_t generation_ = 0;
+  uint32_t table_records_ = 0;
+  uint32_t table_fingerprint_ = 0;
   std::vector<TTagSlot> slots_;
   std::unordered_map<uint32_t, TCached> cache_;
   std::list<uint32_t> lru_;  // most recently used first

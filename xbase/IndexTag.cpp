@@ -131,11 +131,11 @@ void TIndexTag::WriteDefinition(TPage& page) const {
   page.bytes[kPageType] = kPageTagDef;
   page.bytes[kDefFlags] = static_cast<uint8_t>((def_.unique ? kDefUnique : 0) | (def_.descending ? kDefDescending : 0));
   page.bytes[kDefKeyType] = static_cast<uint8_t>(ExprTypeLetter(key_.Type()));
-  Put16(page.bytes + kDefKeyLength, static_cast<uint16_t>(key_.Length()));
-  Put16(page.bytes + kDefSlot, slot_);
-  Put16(page.bytes + kDefNameLength, static_cast<uint16_t>(def_.name.size()));
-  Put16(page.bytes + kDefKeyExprLength, static_cast<uint16_t>(def_.key.size()));
-  Put16(page.bytes + kDefForLength, static_cast<uint16_t>(def_.condition.size()));
+  PutLe16(page.bytes + kDefKeyLength, static_cast<uint16_t>(key_.Length()));
+  PutLe16(page.bytes + kDefSlot, slot_);
+  PutLe16(page.bytes + kDefNameLength, static_cast<uint16_t>(def_.name.size()));
+  PutLe16(page.bytes + kDefKeyExprLength, static_cast<uint16_t>(def_.key.size()));
+  PutLe16(page.bytes + kDefForLength, static_cast<uint16_t>(def_.condition.size()));
   std::memcpy(page.bytes + kDefName, def_.name.data(), def_.name.size());
   std::memcpy(page.bytes + kDefKeyExpr, def_.key.data(), def_.key.size());
   std::memcpy(page.bytes + kDefFor, def_.condition.data(), def_.condition.size());
@@ -145,12 +145,12 @@ void TIndexTag::WriteDefinition(TPage& page) const {
 std::optional<TTagDefinition> TIndexTag::ReadDefinition(const uint8_t* bytes, uint16_t& slot, size_t& key_length,
                                                         char& key_type) {
   if (bytes[kPageType] != kPageTagDef) return std::nullopt;
-  size_t name_length = Get16(bytes + kDefNameLength);
-  size_t key_expr_length = Get16(bytes + kDefKeyExprLength);
-  size_t for_length = Get16(bytes + kDefForLength);
-  key_length = Get16(bytes + kDefKeyLength);
+  size_t name_length = GetLe16(bytes + kDefNameLength);
+  size_t key_expr_length = GetLe16(bytes + kDefKeyExprLength);
+  size_t for_length = GetLe16(bytes + kDefForLength);
+  key_length = GetLe16(bytes + kDefKeyLength);
   key_type = static_cast<char>(bytes[kDefKeyType]);
-  slot = Get16(bytes + kDefSlot);
+  slot = GetLe16(bytes + kDefSlot);
   if (name_length < 1 || name_length > kMaxTagName || key_expr_length < 1 || key_expr_length > kMaxTagExpression ||
       for_length > kMaxTagExpression || key_length < 1 || key_length > kMaxKeyLength || slot >= kMaxTags ||
       std::string_view("CNDL").find(key_type) == std::string_view::npos || (bytes[kDefFlags] & ~3) != 0)
@@ -167,6 +167,25 @@ std::optional<TTagDefinition> TIndexTag::ReadDefinition(const uint8_t* bytes, ui
     return std::nullopt;
   }
   return def;
+}
+
+std::optional<std::string> TIndexTag::Disagreement(TRecordSource& records, uint32_t samples) {
+  const uint32_t entries = keys_.Count();
+  const uint32_t count = records.RecordCount();
+  if (entries > count)
+    return "holds " + std::to_string(entries) + " entries for " + std::to_string(count) + " records";
+  if (entries == 0) return std::nullopt;
+  auto check = [&](uint32_t ordinal) -> std::optional<std::string> {
+    const TTreeEntry e = keys_.At(ordinal);
+    if (e.recno == 0 || e.recno > count) return "files record " + std::to_string(e.recno) + ", which does not exist";
+    const std::optional<std::string> key = MemberKey(e.recno, records.RecordImage(e.recno));
+    if (!key || *key != e.key) return "files record " + std::to_string(e.recno) + " under a key it does not hold";
+    return std::nullopt;
+  };
+  const uint32_t step = std::max<uint32_t>(1, (entries + samples - 1) / samples);
+  for (uint64_t ordinal = 0; ordinal < entries; ordinal += step)
+    if (std::optional<std::string> why = check(static_cast<uint32_t>(ordinal))) return why;
+  return check(entries - 1);  // the last one always
 }
 
 }  // namespace tavrik::xbase

@@ -54,6 +54,9 @@ class TIndexTag {
   void RecordChanged(uint32_t recno, std::string_view old_image, std::string_view new_image);
   // Fills the trees from every record of `records`, replacing what they held.
   void Build(TRecordSource& records);
+  // Up to `samples` entries, spread over the tag, checked against the records they name: nothing
+  // when each record exists and holds the key it is filed under, else what is wrong.
+  std::optional<std::string> Disagreement(TRecordSource& records, uint32_t samples);
 
   // Definition pages (layout in IndexFormat.h).
   void WriteDefinition(TPage& page) const;

@@ -12,8 +12,8 @@ namespace tavrik::xbase {
 namespace {
 
 bool IsLeaf(const TPage& p) { return p.bytes[kPageType] == kPageLeaf; }
-int EntryCount(const TPage& p) { return Get16(p.bytes + kTreeCount); }
-void SetEntryCount(TPage& p, int n) { Put16(p.bytes + kTreeCount, static_cast<uint16_t>(n)); }
+int EntryCount(const TPage& p) { return GetLe16(p.bytes + kTreeCount); }
+void SetEntryCount(TPage& p, int n) { PutLe16(p.bytes + kTreeCount, static_cast<uint16_t>(n)); }
 
 }  // namespace
 
@@ -44,13 +44,13 @@ const uint8_t* EntryAt(const TPage& page, size_t entry_size, int i) {
 int CompareEntry(const uint8_t* entry, size_t key_length, std::string_view key, uint32_t recno) {
   int c = std::memcmp(entry, key.data(), key_length);
   if (c != 0) return c;
-  uint32_t r = Get32(entry + key_length);
+  uint32_t r = GetLe32(entry + key_length);
   return r < recno ? -1 : r > recno ? 1 : 0;
 }
 
 int CompareEntries(const uint8_t* a, const uint8_t* b, size_t key_length) {
   return CompareEntry(a, key_length, std::string_view(reinterpret_cast<const char*>(b), key_length),
-                      Get32(b + key_length));
+                      GetLe32(b + key_length));
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ uint32_t TIndexTree::Total(const TPage& page) const {
   if (IsLeaf(page)) return static_cast<uint32_t>(n);
   uint64_t sum = 0;
   size_t es = BranchEntrySize(key_length_);
-  for (int i = 0; i < n; ++i) sum += Get32(EntryAt(page, es, i) + key_length_ + 8);
+  for (int i = 0; i < n; ++i) sum += GetLe32(EntryAt(page, es, i) + key_length_ + 8);
   if (sum > 0xFFFFFFFFull) pager_.Corrupt("page " + std::to_string(page.no) + " counts too many entries");
   return static_cast<uint32_t>(sum);
 }
@@ -68,8 +68,8 @@ uint32_t TIndexTree::Total(const TPage& page) const {
 void TIndexTree::Check(TPage& page, bool leaf, uint32_t total) {
   const std::string where = "page " + std::to_string(page.no);
   if (page.bytes[kPageType] != (leaf ? kPageLeaf : kPageBranch)) pager_.Corrupt(where + " is not the tree page expected there");
-  if (page.bytes[kTreeKind] != kind_ || Get16(page.bytes + kTreeSlot) != slot_ ||
-      Get16(page.bytes + kTreeKeyLength) != key_length_)
+  if (page.bytes[kTreeKind] != kind_ || GetLe16(page.bytes + kTreeSlot) != slot_ ||
+      GetLe16(page.bytes + kTreeKeyLength) != key_length_)
     pager_.Corrupt(where + " belongs to another tree");
   int n = EntryCount(page);
   if (n < 1 || n > Capacity(page)) pager_.Corrupt(where + " holds an impossible number of entries");
@@ -82,9 +82,9 @@ void TIndexTree::Check(TPage& page, bool leaf, uint32_t total) {
     if (!leaf) {
       for (int i = 0; i < n; ++i) {
         const uint8_t* e = EntryAt(page, es, i);
-        uint32_t child = Get32(e + key_length_ + 4);
+        uint32_t child = GetLe32(e + key_length_ + 4);
         if (child == 0 || child >= pager_.PageCount()) pager_.Corrupt(where + " points outside the file");
-        if (Get32(e + key_length_ + 8) == 0) pager_.Corrupt(where + " counts an empty child");
+        if (GetLe32(e + key_length_ + 8) == 0) pager_.Corrupt(where + " counts an empty child");
       }
     }
     page.checked = true;
@@ -94,8 +94,8 @@ void TIndexTree::Check(TPage& page, bool leaf, uint32_t total) {
 
 TPageRef TIndexTree::Child(const TPage& branch, int index, bool leaf) {
   const uint8_t* e = EntryAt(branch, BranchEntrySize(key_length_), index);
-  TPageRef child = pager_.Read(Get32(e + key_length_ + 4));
-  Check(*child, leaf, Get32(e + key_length_ + 8));
+  TPageRef child = pager_.Read(GetLe32(e + key_length_ + 4));
+  Check(*child, leaf, GetLe32(e + key_length_ + 8));
   return child;
 }
 
@@ -142,8 +142,8 @@ TPageRef TIndexTree::NewNode(bool leaf) {
   TPageRef page = pager_.Allocate();
   page->bytes[kPageType] = leaf ? kPageLeaf : kPageBranch;
   page->bytes[kTreeKind] = kind_;
-  Put16(page->bytes + kTreeSlot, slot_);
-  Put16(page->bytes + kTreeKeyLength, static_cast<uint16_t>(key_length_));
+  PutLe16(page->bytes + kTreeSlot, slot_);
+  PutLe16(page->bytes + kTreeKeyLength, static_cast<uint16_t>(key_length_));
   page->checked = true;
   return page;
 }
@@ -183,7 +183,7 @@ bool TIndexTree::Insert(std::string_view key, uint32_t recno) {
   assert(key.size() == key_length_ && recno != 0 && recno != 0xFFFFFFFFu);
   std::vector<uint8_t> entry(BranchEntrySize(key_length_), 0);
   std::memcpy(entry.data(), key.data(), key_length_);
-  Put32(entry.data() + key_length_, recno);
+  PutLe32(entry.data() + key_length_, recno);
   TTreeRoot& root = Root();
   if (root.root == 0) {
     TPageRef leaf = NewNode(true);
@@ -203,7 +203,7 @@ bool TIndexTree::Insert(std::string_view key, uint32_t recno) {
   for (TStep& step : path) {
     pager_.Changed(step.page.get());
     uint8_t* count = EntryAt(*step.page, bes, step.index) + key_length_ + 8;
-    Put32(count, Get32(count) + 1);
+    PutLe32(count, GetLe32(count) + 1);
   }
   pager_.Changed(leaf.get());
   ++root.count;
@@ -212,11 +212,11 @@ bool TIndexTree::Insert(std::string_view key, uint32_t recno) {
   for (size_t level = path.size(); level-- > 0 && right;) {
     TPage& parent = *path[level].page;
     int idx = path[level].index;
-    Put32(EntryAt(parent, bes, idx) + key_length_ + 8, Total(*left));
+    PutLe32(EntryAt(parent, bes, idx) + key_length_ + 8, Total(*left));
     std::vector<uint8_t> sep(bes, 0);
     std::memcpy(sep.data(), EntryAt(*right, EntrySize(*right), 0), key_length_ + 4);
-    Put32(sep.data() + key_length_ + 4, right->no);
-    Put32(sep.data() + key_length_ + 8, Total(*right));
+    PutLe32(sep.data() + key_length_ + 4, right->no);
+    PutLe32(sep.data() + key_length_ + 8, Total(*right));
     TPageRef next = InsertInto(parent, idx + 1, sep.data());
     left = path[level].page;
     right = next;
@@ -228,8 +228,8 @@ bool TIndexTree::Insert(std::string_view key, uint32_t recno) {
       const TPageRef& child = i == 0 ? left : right;
       uint8_t* e = EntryAt(*top, bes, i);
       std::memcpy(e, EntryAt(*child, EntrySize(*child), 0), key_length_ + 4);
-      Put32(e + key_length_ + 4, child->no);
-      Put32(e + key_length_ + 8, Total(*child));
+      PutLe32(e + key_length_ + 4, child->no);
+      PutLe32(e + key_length_ + 8, Total(*child));
     }
     SetEntryCount(*top, 2);
     root.root = top->no;
@@ -253,7 +253,7 @@ bool TIndexTree::Erase(std::string_view key, uint32_t recno) {
   for (TStep& step : path) {
     pager_.Changed(step.page.get());
     uint8_t* count = EntryAt(*step.page, bes, step.index) + key_length_ + 8;
-    Put32(count, Get32(count) - 1);
+    PutLe32(count, GetLe32(count) - 1);
   }
   pager_.Changed(leaf.get());
   --root.count;
@@ -275,7 +275,7 @@ bool TIndexTree::Erase(std::string_view key, uint32_t recno) {
   while (root.height > 1) {
     TPageRef top = pager_.Read(root.root);
     if (EntryCount(*top) != 1) break;
-    uint32_t child = Get32(EntryAt(*top, bes, 0) + key_length_ + 4);
+    uint32_t child = GetLe32(EntryAt(*top, bes, 0) + key_length_ + 4);
     pager_.Free(*top);
     root.root = child;
     --root.height;
@@ -293,7 +293,7 @@ uint32_t TIndexTree::LowerBound(std::string_view key, uint32_t recno) {
   uint32_t rank = 0;
   const size_t bes = BranchEntrySize(key_length_);
   for (const TStep& step : path)
-    for (int i = 0; i < step.index; ++i) rank += Get32(EntryAt(*step.page, bes, i) + key_length_ + 8);
+    for (int i = 0; i < step.index; ++i) rank += GetLe32(EntryAt(*step.page, bes, i) + key_length_ + 8);
   return rank + static_cast<uint32_t>(LeafLowerBound(*leaf, key_length_, key, recno));
 }
 
@@ -307,14 +307,14 @@ TTreeEntry TIndexTree::At(uint32_t ordinal) {
     int n = EntryCount(*page), i = 0;
     // Check() made the counts add up to this subtree's total, so a child is always found.
     for (; i < n - 1; ++i) {
-      uint32_t c = Get32(EntryAt(*page, bes, i) + key_length_ + 8);
+      uint32_t c = GetLe32(EntryAt(*page, bes, i) + key_length_ + 8);
       if (ordinal < c) break;
       ordinal -= c;
     }
     page = Child(*page, i, level + 1 == root.height);
   }
   const uint8_t* e = EntryAt(*page, LeafEntrySize(key_length_), static_cast<int>(ordinal));
-  return {std::string(reinterpret_cast<const char*>(e), key_length_), Get32(e + key_length_)};
+  return {std::string(reinterpret_cast<const char*>(e), key_length_), GetLe32(e + key_length_)};
 }
 
 void TIndexTree::Load(const std::vector<TTreeEntry>& entries) {
@@ -345,7 +345,7 @@ void TIndexTree::Load(const std::vector<TTreeEntry>& entries) {
         throw std::invalid_argument("index tree load: entries not in ascending order");
       uint8_t* p = EntryAt(*leaf, les, static_cast<int>(i));
       std::memcpy(p, e.key.data(), key_length_);
-      Put32(p + key_length_, e.recno);
+      PutLe32(p + key_length_, e.recno);
     }
     SetEntryCount(*leaf, static_cast<int>(n));
     items.push_back({std::string(reinterpret_cast<const char*>(EntryAt(*leaf, les, 0)), key_length_ + 4), leaf->no,
@@ -362,8 +362,8 @@ void TIndexTree::Load(const std::vector<TTreeEntry>& entries) {
         const TItem& item = items[start + i];
         uint8_t* p = EntryAt(*branch, bes, static_cast<int>(i));
         std::memcpy(p, item.bound.data(), key_length_ + 4);
-        Put32(p + key_length_ + 4, item.page);
-        Put32(p + key_length_ + 8, item.count);
+        PutLe32(p + key_length_ + 4, item.page);
+        PutLe32(p + key_length_ + 8, item.count);
         total += item.count;
       }
       SetEntryCount(*branch, static_cast<int>(n));
@@ -384,7 +384,7 @@ void TIndexTree::FreeSubtree(uint32_t no, uint32_t height, uint32_t total) {
     const size_t bes = BranchEntrySize(key_length_);
     for (int i = 0; i < EntryCount(*page); ++i) {
       const uint8_t* e = EntryAt(*page, bes, i);
-      children.push_back({Get32(e + key_length_ + 4), Get32(e + key_length_ + 8)});
+      children.push_back({GetLe32(e + key_length_ + 4), GetLe32(e + key_length_ + 8)});
     }
     for (auto [child, count] : children) FreeSubtree(child, height - 1, count);
   }

@@ -26,11 +26,18 @@ bool TLockTable::Lock(uint32_t recno, TLockOwner owner, std::chrono::millisecond
       return true;
     }
     if (Clock::now() >= deadline) return false;
+    ++waiting_;
     if (free_here)  // another process holds it and cannot signal us: look again shortly
       released_.wait_until(guard, std::min(deadline, Clock::now() + std::chrono::milliseconds(10)));
     else
       released_.wait_until(guard, deadline);
+    --waiting_;
   }
+}
+
+int TLockTable::Waiting() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return waiting_;
 }
 
 void TLockTable::Unlock(uint32_t recno, TLockOwner owner) {

@@ -33,12 +33,15 @@ class TLockTable {
   // True when anyone but `owner` holds `recno`, in this process or in another one.
   bool HeldByOther(uint32_t recno, TLockOwner owner) const;
   std::vector<uint32_t> LocksOf(TLockOwner owner) const;
+  // How many Lock calls are waiting now (for tests that must know a request waits).
+  int Waiting() const;
 
  private:
   const int fd_;
   mutable std::mutex mutex_;
   std::condition_variable released_;
   std::map<uint32_t, TLockOwner> owners_;
+  int waiting_ = 0;
 };
 
 }  // namespace tavrik::xbase

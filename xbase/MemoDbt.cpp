@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/ByteOrder.h"
 #include "xbase/TableError.h"
 
 namespace tavrik::xbase {
@@ -10,16 +11,6 @@ namespace {
 
 const std::string_view kBinarySignature("\xFF\xFF\x08\x00", 4);
 constexpr size_t kBinaryHeader = 8;
-
-uint32_t Le32(std::string_view b, size_t at) {
-  return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-         uint32_t(uint8_t(b[at + 3])) << 24;
-}
-std::string Le32Bytes(uint32_t v) {
-  std::string b(4, '\0');
-  for (int i = 0; i < 4; ++i) b[i] = char((v >> (8 * i)) & 0xFF);
-  return b;
-}
 
 uint32_t BlocksFor(uint64_t bytes) { return uint32_t((bytes + kDbtBlockSize - 1) / kDbtBlockSize); }
 
@@ -38,9 +29,11 @@ std::string TDbtMemoFile::EmptyHeader() {
 }
 
 uint32_t TDbtMemoFile::ReadNextFree() const {
-  // A pointer into the header itself cannot be right; the end of the file is the safe place.
-  const uint32_t stored = Le32(file_.ReadExact(0, 4, "the memo header is missing"), 0);
-  return std::max<uint32_t>(stored, 1);
+  // A pointer into the header itself or past the end of the file cannot be right (a damaged one
+  // would send the next memo terabytes into the file); the end of the file is the safe place.
+  const uint32_t stored = GetLe32(file_.ReadExact(0, 4, "the memo header is missing"), 0);
+  const uint32_t at_end = uint32_t(std::min<uint64_t>(BlocksFor(file_.Size()), 0xFFFFFFFFull));
+  return stored < 1 || stored > at_end ? std::max<uint32_t>(at_end, 1) : stored;
 }
 
 TMemoData TDbtMemoFile::Read(uint32_t block) const {
@@ -50,17 +43,20 @@ TMemoData TDbtMemoFile::Read(uint32_t block) const {
     throw ETableCorrupt("Corrupt memo file " + Path() + ": block " + std::to_string(block) + " lies outside the file");
   std::string head = file_.ReadUpTo(at, kBinaryHeader);
   if (head.size() == kBinaryHeader && std::string_view(head).substr(0, 4) == kBinarySignature) {
-    const uint32_t length = Le32(head, 4);
+    const uint32_t length = GetLe32(head, 4);
     if (length < kBinaryHeader || at + length > size)
       throw ETableCorrupt("Corrupt memo file " + Path() + ": block " + std::to_string(block) + " claims " +
                           std::to_string(length) + " bytes, past the end of the file");
     return {TMemoType::binary, file_.ReadExact(at + kBinaryHeader, length - kBinaryHeader, "a memo ends early")};
   }
-  // A text runs to its end mark; a text without one ends with the file.
+  // A text runs to its end mark; a text without one ends where the blocks in use end (the
+  // header's next free block, when it is a sound one beyond this memo) or with the file.
   TMemoData memo{TMemoType::text, {}};
+  const uint64_t in_use = uint64_t(ReadNextFree()) * kDbtBlockSize;
+  const uint64_t end = in_use > at ? std::min(in_use, size) : size;
   uint64_t pos = at;
-  while (pos < size) {
-    std::string chunk = file_.ReadUpTo(pos, 8 * kDbtBlockSize);
+  while (pos < end) {
+    std::string chunk = file_.ReadUpTo(pos, size_t(std::min<uint64_t>(8 * kDbtBlockSize, end - pos)));
     if (chunk.empty()) break;
     const size_t mark = chunk.find(char(kDbfEndOfFile));
     if (mark != std::string::npos) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/ByteOrder.h"
 #include "xbase/TableError.h"
 
 namespace tavrik::xbase {
@@ -10,22 +11,12 @@ namespace {
 
 constexpr size_t kBlockHeader = 8;
 
-uint32_t Be32(std::string_view b, size_t at) {
-  return uint32_t(uint8_t(b[at])) << 24 | uint32_t(uint8_t(b[at + 1])) << 16 | uint32_t(uint8_t(b[at + 2])) << 8 |
-         uint32_t(uint8_t(b[at + 3]));
-}
-std::string Be32Bytes(uint32_t v) {
-  std::string b(4, '\0');
-  for (int i = 0; i < 4; ++i) b[i] = char((v >> (8 * (3 - i))) & 0xFF);
-  return b;
-}
-
 }  // namespace
 
 TFptMemoFile::TFptMemoFile(TTableFile file) : TMemoFile(std::move(file)) {
   const std::string h = file_.ReadUpTo(0, kFptHeaderSize);
   if (h.size() < kFptHeaderSize) throw ETableCorrupt("Corrupt memo file " + Path() + ": the file is shorter than its header");
-  block_size_ = uint32_t(uint8_t(h[6])) << 8 | uint8_t(h[7]);
+  block_size_ = GetBe16(h, 6);
   if (block_size_ == 0) throw ETableCorrupt("Corrupt memo file " + Path() + ": the block size is 0");
   next_free_ = ReadNextFree();
 }
@@ -33,14 +24,16 @@ TFptMemoFile::TFptMemoFile(TTableFile file) : TMemoFile(std::move(file)) {
 std::string TFptMemoFile::EmptyHeader(uint32_t block_size) {
   std::string h(kFptHeaderSize, '\0');
   h.replace(0, 4, Be32Bytes((kFptHeaderSize + block_size - 1) / block_size));
-  h[6] = char(block_size >> 8);
-  h[7] = char(block_size & 0xFF);
+  PutBe16(h, 6, static_cast<uint16_t>(block_size));
   return h;
 }
 
 uint32_t TFptMemoFile::ReadNextFree() const {
-  const uint32_t stored = Be32(file_.ReadExact(0, 4, "the memo header is missing"), 0);
-  return std::max(stored, FirstBlock());
+  // A pointer past the end of the file is damaged: trusted, it would send the next memo far
+  // beyond the file's end. The end of the file is the safe place.
+  const uint32_t stored = GetBe32(file_.ReadExact(0, 4, "the memo header is missing"), 0);
+  const uint64_t at_end = std::min<uint64_t>((file_.Size() + block_size_ - 1) / block_size_, 0xFFFFFFFFull);
+  return std::max(stored > at_end ? uint32_t(at_end) : stored, FirstBlock());
 }
 
 TMemoData TFptMemoFile::Read(uint32_t block) const {
@@ -51,8 +44,8 @@ TMemoData TFptMemoFile::Read(uint32_t block) const {
   };
   if (block < FirstBlock() || at + kBlockHeader > size) throw corrupt("lies outside the file");
   const std::string head = file_.ReadExact(at, kBlockHeader, "a memo block ends early");
-  const uint32_t type = Be32(head, 0);
-  const uint32_t length = Be32(head, 4);
+  const uint32_t type = GetBe32(head, 0);
+  const uint32_t length = GetBe32(head, 4);
   if (at + kBlockHeader + length > size)
     throw corrupt("claims " + std::to_string(length) + " bytes, past the end of the file");
   TMemoData memo;
@@ -65,7 +58,7 @@ uint32_t TFptMemoFile::BlocksInUse(uint32_t block) const {
   try {
     const uint64_t at = uint64_t(block) * block_size_;
     if (block < FirstBlock() || at + kBlockHeader > file_.Size()) return 0;
-    const uint32_t length = Be32(file_.ReadExact(at, kBlockHeader, "a memo block ends early"), 4);
+    const uint32_t length = GetBe32(file_.ReadExact(at, kBlockHeader, "a memo block ends early"), 4);
     const uint64_t blocks = (kBlockHeader + uint64_t(length) + block_size_ - 1) / block_size_;
     return uint64_t(block) + blocks <= next_free_ ? uint32_t(blocks) : 0;
   } catch (const ETableCorrupt&) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/ByteOrder.h"
 #include "core/StrUtils.h"
 #include "platform/Paths.h"
 #include "xbase/DbfFields.h"
@@ -43,6 +44,7 @@ TTable::TTable(const std::string& path, bool exclusive) : exclusive_(exclusive) 
   if (header_.encrypted) throw ETableError("Table " + path + " is encrypted, which this engine cannot read");
   const std::string header_bytes = dbf_.ReadExact(0, header_.header_length, "the header ends early");
   fields_ = ParseFieldDescriptors(header_bytes, header_, path);
+  descriptors_ = header_bytes.substr(kDbfHeaderSize);
   blank_.assign(header_.record_length, ' ');
   count_ = header_.record_count;
   const bool has_memo_fields =
@@ -90,9 +92,7 @@ int TTable::FieldIndex(std::string_view upper_name) const {
 }
 
 uint32_t TTable::ReadCountFromFile() const {
-  const std::string b = dbf_.ReadExact(4, 4, "the header ends early");
-  const uint32_t count = uint32_t(uint8_t(b[0])) | uint32_t(uint8_t(b[1])) << 8 | uint32_t(uint8_t(b[2])) << 16 |
-                         uint32_t(uint8_t(b[3])) << 24;
+  const uint32_t count = GetLe32(dbf_.ReadExact(4, 4, "the header ends early"), 0);
   const uint64_t size = dbf_.Size();
   const uint64_t room = size > header_.header_length ? (size - header_.header_length) / header_.record_length : 0;
   if (count > room)
@@ -281,6 +281,7 @@ void TTable::Flush(bool sync) {
   std::unique_lock<std::shared_mutex> guard(rw_);
   if (!dbf_.IsOpen()) return;
   if (header_dirty_) WriteCountToFile();
+  NoteStateInIndexes();
   for (TRecordObserver* o : observers_) o->Flush();
   if (sync) {
     dbf_.Sync();

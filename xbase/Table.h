@@ -133,6 +133,9 @@ class TTable {
   // wait. Raises EIndexError / EExprError with the file unchanged.
   void BuildTag(TIndexFile& file, const TTagDefinition& def);
   const TTableStructure& Structure() const { return structure_; }
+  // What an index file records of the table it keeps (IndexFormat.h): CRC-32 of the update date,
+  // the fixed header after the record count, and the field descriptors.
+  uint32_t Fingerprint() const;
 
  private:
   class TLockedRecords;
@@ -153,6 +156,10 @@ class TTable {
   int HeaderLockFd() const { return exclusive_ ? -1 : dbf_.Fd(); }
   void OpenOwnIndex();
   std::shared_ptr<TIndexFile> OpenIndexFile(const std::string& path);
+  // Why `file` cannot be trusted for this table as it stands; "" when it can.
+  std::string Disagreement(TIndexFile& file);
+  // Tells every attached index file the table's state, before they are written.
+  void NoteStateInIndexes();
   void Attach(const std::shared_ptr<TIndexFile>& file, int holders);
   void TakeIndexLock();
   void DropIndexes() noexcept;
@@ -161,6 +168,7 @@ class TTable {
   bool exclusive_;
   TDbfHeader header_;
   std::vector<TFieldInfo> fields_;
+  std::string descriptors_;  // the header after its first 32 bytes, as read at open
   std::string blank_;
   TMemoKind memo_kind_ = TMemoKind::none;
   std::unique_ptr<TMemoFile> memo_;

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <map>
 
@@ -75,16 +77,41 @@ std::string TTable::OwnIndexPath() const {
   return platform::PathExists(other) ? other : path;
 }
 
+uint32_t TTable::Fingerprint() const {
+  const std::string fixed = header_.Serialize();
+  uLong crc = crc32_z(0, reinterpret_cast<const Bytef*>(fixed.data()) + 1, 3);  // the update date
+  crc = crc32_z(crc, reinterpret_cast<const Bytef*>(fixed.data()) + 8, kDbfHeaderSize - 8);
+  return static_cast<uint32_t>(crc32_z(crc, reinterpret_cast<const Bytef*>(descriptors_.data()), descriptors_.size()));
+}
+
+std::string TTable::Disagreement(TIndexFile& file) {
+  if (file.TableRecords() != count_ || file.TableFingerprint() != Fingerprint())
+    return "Index file " + file.FileName() + " was not written for table " + Path() +
+           " as it stands (it belongs to another table, is an older copy, or records were added without it)";
+  TLockedRecords records(*this);
+  return file.Disagreement(records).value_or("");
+}
+
+void TTable::NoteStateInIndexes() {
+  for (const TIndexHold& hold : indexes_) hold.file->SetTableState(count_, Fingerprint());
+}
+
 std::shared_ptr<TIndexFile> TTable::OpenIndexFile(const std::string& path) {
+  std::string stale;
   try {
-    return TIndexFile::Open(path, structure_, !Writable());
-  } catch (const EIndexStale&) {
+    std::shared_ptr<TIndexFile> file = TIndexFile::Open(path, structure_, !Writable());
+    // One this table holds already was checked when it came.
+    const bool held = std::any_of(indexes_.begin(), indexes_.end(), [&](const TIndexHold& h) { return h.file == file; });
+    stale = held ? std::string() : Disagreement(*file);
+    if (stale.empty()) return file;
+  } catch (const EIndexStale& e) {
     // Not closed cleanly (a crash, or a change that failed half-way) or made for fields that
     // have changed since: the definitions are sound, so the keys are built again from them.
-    if (!Writable()) throw;
-    TLockedRecords records(*this);
-    return TIndexFile::Repair(path, structure_, records);
+    stale = e.Message();
   }
+  if (!Writable()) throw EIndexStale(stale + "; it cannot be rebuilt while the table is open read-only");
+  TLockedRecords records(*this);
+  return TIndexFile::Repair(path, structure_, records);
 }
 
 void TTable::OpenOwnIndex() {
@@ -137,6 +164,7 @@ void TTable::Attach(const std::shared_ptr<TIndexFile>& file, int holders) {
   }
   indexes_.push_back({file, holders});
   observers_.push_back(file.get());
+  file->SetTableState(count_, Fingerprint());
 }
 
 std::shared_ptr<TIndexFile> TTable::HoldIndex(const std::string& path, bool create) {
@@ -196,6 +224,7 @@ void TTable::ReleaseIndex(const std::shared_ptr<TIndexFile>& file, bool discard_
     ::unlink(file->FileName().c_str());
     return;
   }
+  file->SetTableState(count_, Fingerprint());
   file->Flush();
 }
 
@@ -204,12 +233,18 @@ void TTable::BuildTag(TIndexFile& file, const TTagDefinition& def) {
   RefreshRecCount();
   std::shared_lock<std::shared_mutex> writers_wait(rw_);
   TLockedRecords records(*this);
+  file.SetTableState(count_, Fingerprint());
   file.CreateTag(def, structure_, records);
 }
 
 void TTable::DropIndexes() noexcept {
   std::unique_lock<std::shared_mutex> no_writer(rw_);
   std::lock_guard<std::mutex> guard(index_mutex_);
+  try {
+    NoteStateInIndexes();  // written when the last holder lets go
+  } catch (const Exception&) {
+    // A file that cannot take the note stays marked as not closed cleanly, and is rebuilt.
+  }
   {
     std::lock_guard<std::mutex> owners(OwnersMutex());
     for (const TIndexHold& hold : indexes_) Owners().erase(hold.file.get());

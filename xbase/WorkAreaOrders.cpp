@@ -136,8 +136,13 @@ bool TWorkArea::Seek(std::string_view key_text) {
     GoPhantom();
     return false;
   }
-  // Passed over hidden records: found only when the one reached still has the key.
-  found_ = result.found && (recno_ == result.recno || order->Matches(key, recno_, image_));
+  // The record reached must hold the key: an index that says otherwise does not belong to this
+  // table as it stands, and a seek through it could land on the wrong record (a user's account,
+  // say). Passed over hidden records, found only when the one reached still has the key.
+  const bool matches = result.found && order->Matches(key, recno_, image_);
+  if (result.found && recno_ == result.recno && !matches)
+    order->File().Distrust("record " + std::to_string(recno_) + " is filed under a key it does not hold");
+  found_ = matches;
   if (!found_ && !settings_.soft_seek) GoPhantom();
   return found_;
 }

@@ -11,13 +11,6 @@ namespace tavrik::xbase {
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 bool ValidAlias(const std::string& alias) {
   if (alias.empty() || alias.size() > 255) return false;
   for (char c : alias)
@@ -29,9 +22,8 @@ bool ValidAlias(const std::string& alias) {
 
 std::string ResolveTablePath(const std::string& file) {
   if (platform::IsRegularFile(file)) return file;
-  const size_t slash = file.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : file.substr(0, slash);
-  const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+  const std::string dir = platform::FolderOf(file);
+  const std::string name = platform::FileNameOf(file);
   const bool has_ext = name.find('.') != std::string::npos;
   for (const std::string& candidate : has_ext ? std::vector<std::string>{name} : std::vector<std::string>{name + ".DBF", name + ".dbf"}) {
     const std::string path = dir.empty() ? candidate : dir + "/" + candidate;
@@ -52,15 +44,19 @@ int TWorkAreaSet::Open(const std::string& file, const std::string& alias, int op
   MemoKindOfTableType(table_type);  // refuses unknown table types
   if (commit_level < 0 || commit_level > 2) throw ETableError("Unknown commit level " + std::to_string(commit_level));
   const std::string path = ResolveTablePath(file);
-  const std::string name = UpperCase(Trim(alias).empty() ? BaseName(path) : Trim(alias));
+  const std::string name = UpperCase(Trim(alias).empty() ? platform::StemOf(path) : Trim(alias));
   if (!ValidAlias(name)) throw ETableError("Invalid alias '" + name + "'");
-  if (WorkArea(name) != 0) throw ETableError("Alias " + name + " is already in use");
-  int number = 1;
-  while (areas_.count(number)) ++number;
+  if (by_alias_.count(name)) throw ETableError("Alias " + name + " is already in use");
+  const int number = free_.empty() ? next_ : *free_.begin();
   if (number > kMaxWorkArea) throw ETableError("No free work area");
   auto area = std::make_unique<TWorkArea>(path, name, TOpenMode(open_mode), table_type, TCommitLevel(commit_level),
                                           defaults_);
   areas_.emplace(number, std::move(area));
+  by_alias_.emplace(name, number);
+  if (number == next_)
+    ++next_;
+  else
+    free_.erase(free_.begin());
   return number;
 }
 
@@ -87,10 +83,8 @@ int TWorkAreaSet::Select(int work_area) {
 }
 
 int TWorkAreaSet::WorkArea(std::string_view alias) const {
-  const std::string upper = UpperCase(Trim(alias));
-  for (const auto& [number, area] : areas_)
-    if (area->Alias() == upper) return number;
-  return 0;
+  auto it = by_alias_.find(UpperCase(Trim(alias)));
+  return it == by_alias_.end() ? 0 : it->second;
 }
 
 void TWorkAreaSet::Close() {
@@ -98,12 +92,17 @@ void TWorkAreaSet::Close() {
   if (it == areas_.end()) return;
   std::unique_ptr<TWorkArea> area = std::move(it->second);
   areas_.erase(it);
+  by_alias_.erase(area->Alias());
+  free_.insert(current_);
   area->Close();
 }
 
 void TWorkAreaSet::CloseAll() {
   // Each work area's destructor releases its locks and its table.
   areas_.clear();
+  by_alias_.clear();
+  free_.clear();
+  next_ = 1;
 }
 
 TWorkArea* TWorkAreaSet::Find(int work_area) const {
@@ -255,8 +254,7 @@ std::string TWorkAreaSet::Version() const { return "MDE 6.10.01 64-bit"; }
 
 void TWorkAreaSet::Create(const std::string& file, const std::string& fields, int table_type) {
   if (Trim(file).empty()) throw ETableError("No table file named");
-  const size_t slash = file.rfind('/');
-  const bool has_ext = file.find('.', slash == std::string::npos ? 0 : slash + 1) != std::string::npos;
+  const bool has_ext = platform::FileNameOf(file).find('.') != std::string::npos;
   CreateTable(has_ext ? file : file + ".DBF", ParseFieldList(fields), table_type, defaults_.memo_block_size);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,8 @@ class TWorkAreaSet {
   // The work area with this alias (any letter case), 0 when none.
   int WorkArea(std::string_view alias) const;
   int Current() const { return current_; }
+  // How many work areas are open.
+  int Count() const { return static_cast<int>(areas_.size()); }
   // Closes the current work area (it stays current, empty); nothing when it is empty.
   void Close();
   void CloseAll();
@@ -205,7 +208,11 @@ class TWorkAreaSet {
   template <typename F>
   void ChangeSetting(F change);
 
+  // Opening and finding work areas stay logarithmic however many are open.
   std::map<int, std::unique_ptr<TWorkArea>> areas_;
+  std::map<std::string, int, std::less<>> by_alias_;
+  std::set<int> free_;  // numbers below next_ that Close gave back
+  int next_ = 1;        // the lowest number never handed out
   int current_ = 0;
   TEngineSettings defaults_;
 };

@@ -186,13 +186,20 @@ void Interpreter::DefineRecords() {
   Define("GetStructure", "", 0, 0, [&c](const Args&) {
     TMemoryStream* s = c.GetStructure();
     if (!s) return std::string("none");
-    // Five lines per field: name, type, width, decimals, offset.
+    // Five lines per field: name, type, then width, decimals and offset in hexadecimal, which
+    // are shown in decimal.
     std::string text = s->ToString(), r;
     size_t start = 0, n = 0;
     while (start < text.size()) {
       size_t end = text.find("\r\n", start);
       if (end == std::string::npos) end = text.size();
-      r += (n == 0 ? "" : n % 5 == 0 ? "; " : " ") + text.substr(start, end - start);
+      std::string item = text.substr(start, end - start);
+      if (n % 5 >= 2) {
+        auto number = TryHexToInt(item);
+        if (!number) throw Exception("GetStructure: not a hexadecimal number in the reply: " + item);
+        item = std::to_string(*number);
+      }
+      r += (n == 0 ? "" : n % 5 == 0 ? "; " : " ") + item;
       ++n;
       start = end + 2;
     }

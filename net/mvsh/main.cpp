@@ -89,6 +89,13 @@ int main(int argc, char** argv) {
   connection.SetServerName(o.server_name);
   connection.SetGroupName(o.group_name);
   connection.OnServerMessage = [](tavrik::TComponent*, const std::string& msg) { std::cout << "* " << msg << std::endl; };
+  connection.OnServerProgress = [](tavrik::TComponent*, tavrik::TxProgressStatus, int64_t min, int64_t max,
+                                   int64_t position) {
+    std::cout << "* progress " << min << " " << max << " " << position << std::endl;
+  };
+  connection.OnServerStream = [](tavrik::TComponent*, tavrik::TMemoryStream& stream) {
+    std::cout << "* stream of " << stream.Size() << " bytes" << std::endl;
+  };
   connection.OnLogin = [](tavrik::TComponent*, bool accepted, const std::string& msg) {
     if (!accepted && !msg.empty()) std::cerr << "mvsh: login refused: " << msg << "\n";
   };

@@ -49,14 +49,20 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TProgram> program;
 };
 
-// First, while the engine library is not yet loaded in this process.
+// In a child process of its own: once a test here has loaded the engine library, it stays loaded.
 TEST_F(MainWindowTest, MissingEngineLibraryEndsBeforeAnyWindow) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   testing::TempDir empty;
-  platform::SetLibrarySearchDirs({empty.Path()});
-  EXPECT_EQ(StartProgram(ini), nullptr);
-  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Unable to load required Marvek DLL: MDE61.DLL"});
-  EXPECT_EQ(dialogs.message_types, std::vector<platform::TMsgDlgType>{platform::TMsgDlgType::mtError});
-  EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+  EXPECT_EXIT(
+      {
+        platform::SetLibrarySearchDirs({empty.Path()});
+        const bool ended = StartProgram(ini) == nullptr &&
+                           dialogs.messages == std::vector<std::string>{"Unable to load required Marvek DLL: MDE61.DLL"} &&
+                           dialogs.message_types == std::vector<platform::TMsgDlgType>{platform::TMsgDlgType::mtError} &&
+                           QApplication::topLevelWidgets().isEmpty();
+        std::exit(ended ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(MainWindowTest, StartsWithDefaultsWithoutSettingsFile) {

@@ -245,8 +245,9 @@ TEST_F(MvConnCommandsTest, InactiveConnection) {
       {"SetCentury", [&] { conn.SetCentury(true); }, "(nothing raised)"},
       {"SetSoftSeek", [&] { conn.SetSoftSeek(true); }, "(nothing raised)"},
       {"GetStructure", [&] { EXPECT_EQ(conn.GetStructure(), nullptr); }, "(nothing raised)"},
-      {"PutRecord", [&] { conn.PutRecord(record, 4); }, "(nothing raised)"},
-      {"Replace", [&] { conn.Replace("A", 1024, "x"); }, "(nothing raised)"},
+      // A write that cannot go out is reported: it must not pass for one that was stored.
+      {"PutRecord", [&] { conn.PutRecord(record, 4); }, "[MarvekConnection.PutRecord]PutRecord"},
+      {"Replace", [&] { conn.Replace("A", 1024, "x"); }, "[MarvekConnection.Replace]Replace"},
       {"TraverseTable", [&] { EXPECT_EQ(conn.TraverseTable(TMvTraverseRequest(), 4, slots, count), 0); },
        "(nothing raised)"},
       {"MemDealloc", [&] { conn.MemDealloc(); conn.SetStringType(1); }, "(nothing raised)"},
@@ -325,7 +326,7 @@ TEST_F(MvConnCommandsTest, ReplaceSendsValueBytesByTypeCode) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
     ScriptedServer server;
-    server.Expect("0501", Pad("NAME", 10) + IntToHex(c.code, 4) + c.bytes).Reply("0501", "");
+    server.Expect("0501", Pad("NAME", 10) + IntToHex(c.code, 4) + c.bytes).Reply("0501", "Y");
     TMarvekConnection conn;
     Open(server, conn);
     conn.Replace("NAME", c.code, c.value);
@@ -333,12 +334,19 @@ TEST_F(MvConnCommandsTest, ReplaceSendsValueBytesByTypeCode) {
   }
   TMarvekConnection conn;
   EXPECT_EQ(MessageOf([&] { conn.Replace("NAME", 1, nullptr); }), "[MarvekConnection.Replace]Replace");
+  // The empty reply of a refusal is a failure too.
+  ScriptedServer server;
+  server.Expect("0501", Pad("NAME", 10) + "0400" "Ann").Reply("0501", "");
+  Open(server, conn);
+  EXPECT_EQ(MessageOf([&] { conn.Replace("NAME", 1024, "Ann"); }), "[MarvekConnection.Replace]Replace");
+  EXPECT_EQ(server.Finish(), "");
 }
 
 TEST_F(MvConnCommandsTest, RecordsAndBlobsComeWhole) {
   ScriptedServer server;
   server.Expect("0515", "").Reply("0515", "*JOHN      ")
       .Expect("0515", "").Reply("0515", "*JO")
+      .Expect("0499", " MARY      ").Reply("0499", "Y")
       .Expect("0499", " MARY      ").Reply("0499", "")
       .Expect("0480", "PIC").Reply("0480", "abc")
       .Expect("0480", "PIC").Reply("0480", "abc")
@@ -352,6 +360,7 @@ TEST_F(MvConnCommandsTest, RecordsAndBlobsComeWhole) {
   EXPECT_EQ(MessageOf([&] { conn.GetRecord(record.data(), 11); }), "[MarvekConnection.GetRecord]GetRecord");
   conn.PutRecord(" MARY      ", 11);
   EXPECT_EQ(conn.OutStream().Size(), 0);
+  EXPECT_EQ(MessageOf([&] { conn.PutRecord(" MARY      ", 11); }), "[MarvekConnection.PutRecord]PutRecord");
   char blob[3];
   EXPECT_EQ(conn.GetBlob("PIC", blob, 3), 3);
   EXPECT_EQ(std::string(blob, 3), "abc");

@@ -4,7 +4,7 @@
 
 #include "core/StrUtils.h"
 #include "net/MvConn.h"
-#include "net/MvScramble.h"
+#include "proto/MvScramble.h"
 #include "platform/Timer.h"
 #include "platform/VolumeId.h"
 #include "tests/net/ScriptedServer.h"

@@ -135,6 +135,22 @@ TEST(Mvsh, LogsInRunsCommandsAndLogsOut) {
   EXPECT_EQ(server.Finish(), "");
 }
 
+TEST(Mvsh, StructureInDecimalAndEveryKindOfNotice) {
+  ScriptedServer server;
+  server.Login("Y")
+      .Expect("0581", "").Reply("0300", "0000000000000064FFFFFFFF").Reply("0303", "abc")
+      .Reply("0581", "USER_ID\r\nC\r\n14\r\n0\r\n2\r\nAMOUNT\r\nN\r\nC\r\n2\r\n16\r\n")
+      .Logout("DEMO")
+      .Start();
+  ChildResult r = RunMvsh({"-p", std::to_string(server.Port()), "-u", "demo", "-t", "5000", "GetStructure"}, "");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "* progress 0 100 -1\n"
+            "* stream of 3 bytes\n"
+            "USER_ID C 20 0 2; AMOUNT N 12 2 22\n");
+  EXPECT_EQ(server.Finish(), "");
+}
+
 TEST(Mvsh, FailureIsPrintedAndEndsWithLogout) {
   ScriptedServer server;
   server.Login("Y")

@@ -14,7 +14,7 @@
 #include <cstdio>
 
 #include "core/StrUtils.h"
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 
 namespace tavrik::testing {
 

@@ -30,7 +30,8 @@ class ConfigTest : public ::testing::Test {
 TEST_F(ConfigTest, EveryKeyIsRead) {
   TServerConfig c = LoadServerConfig(Write(
       "[Server]\r\nAddress=0.0.0.0\r\nPort=9000\r\nMaxUsers=3\r\nMaxClients=5\r\nMaxPayload=64K\r\n"
-      "MaxUpload=1g\r\nIdleTimeout=7\r\nLogFile=/tmp/x.log\r\nVerbose=1\r\n"
+      "MaxUpload=1g\r\nIdleTimeout=7\r\nLoginTimeout=4\r\nFrameTimeout=6\r\nLoginDelay=250\r\n"
+      "MaxLoginFailures=5\r\nMaxWorkAreas=40\r\nLogFile=/tmp/x.log\r\nVerbose=1\r\n"
       "[ACCOUNTS]\r\nPORTAL=qz7rmw\r\nclerk1= Pass Word \r\n"
       "[files]\r\nFiles=/srv/files\r\n[ALIASES]\r\nFILES=/srv/data\r\n"));
   EXPECT_EQ(c.address, "0.0.0.0");
@@ -40,6 +41,11 @@ TEST_F(ConfigTest, EveryKeyIsRead) {
   EXPECT_EQ(c.max_payload, 65536u);
   EXPECT_EQ(c.max_upload, 1ull << 30);
   EXPECT_EQ(c.idle_timeout, std::chrono::seconds(7));
+  EXPECT_EQ(c.login_timeout, std::chrono::seconds(4));
+  EXPECT_EQ(c.frame_timeout, std::chrono::seconds(6));
+  EXPECT_EQ(c.login_delay, std::chrono::milliseconds(250));
+  EXPECT_EQ(c.max_login_failures, 5);
+  EXPECT_EQ(c.max_work_areas, 40);
   EXPECT_EQ(c.log_file, "/tmp/x.log");
   EXPECT_TRUE(c.verbose);
   EXPECT_EQ(c.accounts.Find("portal"), "qz7rmw");
@@ -56,7 +62,13 @@ TEST_F(ConfigTest, MissingKeysKeepTheDefaults) {
   EXPECT_EQ(c.max_users, 10);
   EXPECT_EQ(c.max_payload, 16u << 20);
   EXPECT_EQ(c.max_upload, 2ull << 30);
-  EXPECT_EQ(c.idle_timeout, std::chrono::seconds(300));
+  // A logged-in user may read a message box for long; a frame and a login get little time.
+  EXPECT_EQ(c.idle_timeout, std::chrono::hours(1));
+  EXPECT_EQ(c.login_timeout, std::chrono::seconds(10));
+  EXPECT_EQ(c.frame_timeout, std::chrono::seconds(30));
+  EXPECT_EQ(c.login_delay, std::chrono::seconds(1));
+  EXPECT_EQ(c.max_login_failures, 3);
+  EXPECT_EQ(c.max_work_areas, 256);
   EXPECT_FALSE(c.verbose);
   EXPECT_TRUE(c.accounts.Empty());
 }
@@ -70,6 +82,8 @@ TEST_F(ConfigTest, BadValuesNameTheFileTheKeyAndTheValue) {
       {"[SERVER]\nPort=80a\n", "Port: not a number from 0 to 65535: 80a"},
       {"[SERVER]\nMaxUsers=0\n", "MaxUsers: not a number from 1 to 100000: 0"},
       {"[SERVER]\nIdleTimeout=-1\n", "IdleTimeout: not a number from 1 to 86400: -1"},
+      {"[SERVER]\nFrameTimeout=0\n", "FrameTimeout: not a number from 1 to 3600: 0"},
+      {"[SERVER]\nMaxWorkAreas=0\n", "MaxWorkAreas: not a number from 1 to 65535: 0"},
       {"[SERVER]\nMaxPayload=16 MB\n", "MaxPayload: not a size: 16 MB"},
       {"[SERVER]\nMaxPayload=4095\n", "MaxPayload: must be at least 4K"},
       {"[SERVER]\nMaxUpload=3G\n", "MaxUpload: must lie between 510 bytes and 2G"},

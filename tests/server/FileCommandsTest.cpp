@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 #include "tests/server/ServerFixture.h"
 
 namespace tavrik::testing {

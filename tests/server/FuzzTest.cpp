@@ -4,7 +4,7 @@
 
 #include "core/StrUtils.h"
 #include "fuzz/SessionFuzzer.h"
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 
 namespace tavrik::server {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "net/MvScramble.h"
+#include "proto/MvScramble.h"
 #include "tests/server/ServerFixture.h"
 
 namespace tavrik::testing {
@@ -19,20 +19,20 @@ TEST_F(LoginTest, AcceptedLoginIsLoggedWithMachineServerAndGroup) {
   EXPECT_EQ(c.Call("0054", FileFields("Files", "x")), "");  // logged out again
 }
 
-TEST_F(LoginTest, RefusalsCarryTheirReason) {
+TEST_F(LoginTest, RefusalsCarryTheirReasonButDoNotTellAGuesserWhichPartWasWrong) {
   Start();
   struct Case {
     std::string record;
     const char* reply;
     const char* log;
   } cases[] = {
-      {LoginRecord("qz7rmw", "NOBODY"), "N Unknown user",
+      {LoginRecord("qz7rmw", "NOBODY"), "N Unknown user or wrong password",
        "#1 login refused for NOBODY: Unknown user (machine 1234, server SRV, group GRP)"},
-      {LoginRecord("QZ7RMW", "PORTAL"), "N Wrong password",
+      {LoginRecord("QZ7RMW", "PORTAL"), "N Unknown user or wrong password",
        "#1 login refused for PORTAL: Wrong password (machine 1234, server SRV, group GRP)"},
-      {LoginRecord("", "PORTAL"), "N Wrong password",
+      {LoginRecord("", "PORTAL"), "N Unknown user or wrong password",
        "#1 login refused for PORTAL: Wrong password (machine 1234, server SRV, group GRP)"},
-      {LoginRecord("qz7rmw", ""), "N Unknown user",
+      {LoginRecord("qz7rmw", ""), "N Unknown user or wrong password",
        "#1 login refused for : Unknown user (machine 1234, server SRV, group GRP)"},
       {LoginRecord("qz7rmw", "PORTAL", "1", "S", "G", "6Y0"), "N Compression not supported",
        "#1 login refused for PORTAL: Compression not supported (machine 1, server S, group G)"},
@@ -56,7 +56,7 @@ TEST_F(LoginTest, UserNamesMatchWithoutRegardToCasePasswordsExactly) {
   TTestClient c(Port());
   EXPECT_TRUE(c.Login("Clerk1", "secret"));
   TTestClient d(Port());
-  EXPECT_EQ(d.Call("0464", TTestClient::ScrambledLogin("Secret", "CLERK1")), "N Wrong password");
+  EXPECT_EQ(d.Call("0464", TTestClient::ScrambledLogin("Secret", "CLERK1")), "N Unknown user or wrong password");
 }
 
 TEST_F(LoginTest, TooManyUsersUntilASlotIsFree) {
@@ -86,7 +86,7 @@ TEST_F(LoginTest, RequestsBeforeLoginAreRefusedAndTheConnectionGoesOn) {
   EXPECT_EQ(c.Call("0054", FileFields("Files", "x")), "");
   EXPECT_EQ(c.Call("0038", FileFields("Files", "x")), "");
   // An upload before login: its payload is read and dropped, nothing is stored.
-  EXPECT_EQ(c.Call("0037", FileFields("Files", "early.txt") + std::string(100000, 'e')), "");
+  EXPECT_EQ(c.Call("0037", FileFields("Files", "early.txt") + std::string(3000, 'e')), "");
   EXPECT_EQ(c.Call("9999", "anything"), "");
   EXPECT_EQ(c.Call("0515", ""), "");
   for (const char* code : {"0054", "0038", "0037", "9999", "0515"})
@@ -94,6 +94,31 @@ TEST_F(LoginTest, RequestsBeforeLoginAreRefusedAndTheConnectionGoesOn) {
   EXPECT_TRUE(AreaNames().empty());
   EXPECT_TRUE(c.Login("PORTAL", "qz7rmw"));
   EXPECT_EQ(c.Call("0054", FileFields("Files", "early.txt")), "N");
+}
+
+TEST_F(LoginTest, GuessesAreAnsweredLateAndEndTheConnectionAfterAFew) {
+  auto config = Config();
+  config.login_delay = 300ms;
+  config.max_login_failures = 3;
+  Start(config);
+  TTestClient c(Port());
+  auto refused_after = [&](const std::string& password) {
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.Call("0464", TTestClient::ScrambledLogin(password, "PORTAL")), "N Unknown user or wrong password");
+    return std::chrono::steady_clock::now() - start;
+  };
+  EXPECT_GE(refused_after("guess1"), 300ms);
+  EXPECT_GE(refused_after("guess2"), 300ms);
+  EXPECT_TRUE(c.Login("PORTAL", "qz7rmw"));  // a good login starts the count again
+  EXPECT_GE(refused_after("guess3"), 300ms);
+  EXPECT_GE(refused_after("guess4"), 300ms);
+  EXPECT_GE(refused_after("guess5"), 300ms);
+  EXPECT_TRUE(c.WaitClosed());
+  EXPECT_TRUE(captured.WaitFor("#1 closing after 3 refused logins"));
+  EXPECT_TRUE(captured.WaitFor("#1 dropped: 3 refused logins"));
+  // Other connections are not held back.
+  TTestClient d(Port());
+  EXPECT_TRUE(d.Login("PORTAL", "qz7rmw"));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <regex>
 #include <sstream>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 #include "server/Listener.h"
 #include "tests/server/ChildProcess.h"
 #include "tests/server/MarvekdProcess.h"
@@ -112,7 +112,7 @@ TEST_F(MarvekdTest, InitDemoLaysOutAServerThatAcceptsTheProgramsAccount) {
         "wrote " + demo + "/marvekd.ini", "start the server with: marvekd --config " + demo + "/marvekd.ini"})
     EXPECT_EQ(init.ReadLine(1s), line);
   EXPECT_EQ(ReadFile(demo + "/marvekd.ini"),
-            "[SERVER]\r\nAddress=127.0.0.1\r\nPort=8121\r\nMaxUsers=10\r\nIdleTimeout=300\r\nLogFile=" + demo +
+            "[SERVER]\r\nAddress=127.0.0.1\r\nPort=8121\r\nMaxUsers=10\r\nIdleTimeout=3600\r\nLogFile=" + demo +
                 "/marvekd.log\r\n\r\n[ACCOUNTS]\r\nPORTAL=qz7rmw\r\n\r\n[ALIASES]\r\nFILES=" + demo +
                 "/data\r\n\r\n[FILES]\r\nFiles=" + demo + "/files\r\n");
   struct stat st {};

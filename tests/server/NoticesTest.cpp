@@ -2,9 +2,8 @@
 
 #include <thread>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 #include "server/AdminConsole.h"
-#include "server/Notices.h"
 #include "tests/server/ServerFixture.h"
 
 namespace tavrik::testing {
@@ -30,12 +29,17 @@ TEST_F(NoticesTest, MessageAndProgressReachEveryClient) {
   }
   EXPECT_TRUE(captured.Has("message to 2 clients: Backup at 18:00"));
   EXPECT_TRUE(captured.Has("progress 0 1000 -1 to 2 clients"));
-  // A notice comes before the reply of the next request, which is still its own.
+  // A notice may come before the reply of a request, which is still its own.
   server_->BroadcastMessage("x");
-  EXPECT_EQ(a->Call("0054", FileFields("Files", "nothing")), "<no reply>");  // the notice came first
-  auto reply = a->ReadFrame();
-  ASSERT_TRUE(reply);
-  EXPECT_EQ(reply->header + reply->payload, "00000001000000000001N");
+  ASSERT_TRUE(a->SendRequest("0054", FileFields("Files", "nothing")));
+  std::vector<std::string> frames;
+  for (int i = 0; i < 2; ++i) {
+    auto f = a->ReadFrame();
+    ASSERT_TRUE(f);
+    frames.push_back(f->header + f->payload);
+  }
+  std::sort(frames.begin(), frames.end());
+  EXPECT_EQ(frames, (std::vector<std::string>{"00000001000000000001N", "00000001000000000301x"}));
 }
 
 TEST_F(NoticesTest, ShutdownNotifiesEveryClientThenEnds) {
@@ -68,25 +72,40 @@ TEST_F(NoticesTest, ShutdownDoesNotWaitLongForAClientThatStaysConnected) {
   EXPECT_TRUE(a->WaitClosed());
 }
 
-TEST_F(NoticesTest, AClientThatStopsReadingIsDroppedNotWaitedFor) {
+TEST_F(NoticesTest, AClientThatStopsReadingDelaysNoNoticeToAnotherNorTheShutdown) {
   auto config = Config();
-  config.idle_timeout = 1000ms;
+  config.frame_timeout = 60s;
+  config.idle_timeout = 60s;
   Start(config);
-  auto reader = LoggedIn();
-  TTestClient stalled(Port(), 4096);
+  TTestClient stalled(Port(), 4096);  // first in line for every notice
   ASSERT_TRUE(stalled.Login("PORTAL", "qz7rmw"));
+  auto reader = LoggedIn();
   // Far more than the socket buffers hold: the write to `stalled` cannot finish.
   std::string big(16 << 20, 'n');
-  int reached = -1;
-  std::thread noticer([&] { reached = server_->BroadcastMessage(big); });
+  EXPECT_EQ(server_->BroadcastMessage(big), 2);
   auto f = reader->ReadFrame(30s);
-  noticer.join();
   ASSERT_TRUE(f);
   EXPECT_EQ(f->payload.size(), big.size());
-  EXPECT_EQ(reached, 1);
-  // Whichever bound comes first, writing or its silence, ends it.
-  EXPECT_TRUE(captured.WaitFor("#2 notice 0301 not delivered: "));
-  EXPECT_TRUE(captured.WaitFor("#2 dropped: "));
+  // The next notice reaches the reader while the writer of `stalled` is still stuck.
+  EXPECT_EQ(server_->BroadcastMessage("ping"), 2);
+  auto g = reader->ReadFrame(2s);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->code + g->payload, "0301ping");
+  std::thread stopper([&] { server_->Shutdown(); });
+  EXPECT_TRUE(server_->WaitStopped(2s + server::TServer::kShutdownGrace));
+  stopper.join();
+  EXPECT_TRUE(captured.Has("#1 closed at shutdown (PORTAL)"));
+}
+
+TEST_F(NoticesTest, AClientThatStopsReadingIsDroppedWhenAWriteOutlastsTheFrameTime) {
+  auto config = Config();
+  config.frame_timeout = 1000ms;
+  Start(config);
+  TTestClient stalled(Port(), 4096);
+  ASSERT_TRUE(stalled.Login("PORTAL", "qz7rmw"));
+  EXPECT_EQ(server_->BroadcastMessage(std::string(16 << 20, 'n')), 1);
+  EXPECT_TRUE(captured.WaitFor("#1 notice 0301 not delivered: not reading for 1000 ms"));
+  EXPECT_TRUE(captured.WaitFor("#1 dropped: notice 0301 not delivered: not reading for 1000 ms (PORTAL)"));
   EXPECT_EQ(LoggedIn()->Call("0054", FileFields("Files", "x")), "N");
 }
 

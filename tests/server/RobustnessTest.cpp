@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <thread>
 
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 #include "server/Dispatcher.h"
 #include "tests/server/ServerFixture.h"
 
@@ -49,10 +51,10 @@ TEST_F(RobustnessTest, OversizedClaimsDropTheClientBeforeItsPayloadIsRead) {
   Start(config);
   auto good = LoggedIn();
 
-  TTestClient a(Port());  // not logged in: an upload gets only the general limit
-  EXPECT_TRUE(a.Send(BuildRequestHeader(64 * 1024 + 1, "0037")));
+  TTestClient a(Port());  // not logged in: no more than a login needs
+  EXPECT_TRUE(a.Send(BuildRequestHeader(4097, "0464")));
   EXPECT_TRUE(a.WaitClosed());
-  EXPECT_TRUE(captured.WaitFor("#2 dropped: 0037 claims 65537 payload bytes, more than 65536"));
+  EXPECT_TRUE(captured.WaitFor("#2 dropped: 0464 claims 4097 payload bytes, more than 4096"));
 
   auto b = LoggedIn();
   EXPECT_TRUE(b->Send(BuildRequestHeader(0xFFFFFFFF, "0054")));
@@ -94,25 +96,74 @@ TEST_F(RobustnessTest, RequestsSentWithoutWaitingGetNoReply) {
   EXPECT_EQ(c->Call("0054", FileFields("Files", "x")), "N");
   EXPECT_TRUE(c->Quiet(200ms));
   EXPECT_TRUE(captured.Has("#1 0587 SetTranslate refused: switch: cannot read \"m\"")) << captured.Lines().back();
-  EXPECT_TRUE(server::TDispatcher::IsNoReplyCode("0577"));
-  EXPECT_FALSE(server::TDispatcher::IsNoReplyCode("0054"));
+  EXPECT_FALSE(IsAnswered("0577"));
+  EXPECT_TRUE(IsAnswered("0054"));
 }
 
-TEST_F(RobustnessTest, SilentAndStalledClientsAreDropped) {
+TEST_F(RobustnessTest, EachFrameAndTheLoginHaveADeadlineFromTheirFirstByte) {
   auto config = Config();
-  config.idle_timeout = 600ms;
+  config.login_timeout = 1500ms;
+  config.frame_timeout = 600ms;
+  config.idle_timeout = 20s;
   Start(config);
   TTestClient idle(Port());
   TTestClient mid_header(Port());
   EXPECT_TRUE(mid_header.Send("0000000A0000"));
+  // Logged in, but its frames still have their deadline.
   auto mid_payload = LoggedIn();
-  EXPECT_TRUE(mid_payload->Send(BuildRequestHeader(10000, "0037") + FileFields("Files", "stalled.bin") + "abc"));
-  for (auto* c : {&idle, &mid_header, mid_payload.get()}) EXPECT_TRUE(c->WaitClosed());
-  EXPECT_TRUE(captured.WaitFor("#1 dropped: silent for 600 ms"));
-  EXPECT_TRUE(captured.WaitFor("#2 dropped: silent for 600 ms"));
-  EXPECT_TRUE(captured.WaitFor("#3 dropped: silent for 600 ms (PORTAL)"));
-  EXPECT_TRUE(captured.Has("#3 upload of Files/stalled.bin abandoned after 3 of 9490 bytes"));
+  EXPECT_TRUE(mid_payload->Send(BuildRequestHeader(100, "0054") + "abc"));
+  auto mid_upload = LoggedIn();
+  EXPECT_TRUE(mid_upload->Send(BuildRequestHeader(10000, "0037") + FileFields("Files", "stalled.bin") + "abc"));
+  for (auto* c : {&idle, &mid_header, mid_payload.get(), mid_upload.get()}) EXPECT_TRUE(c->WaitClosed());
+  EXPECT_TRUE(captured.WaitFor("#1 dropped: not logged in within 1500 ms"));
+  EXPECT_TRUE(captured.WaitFor("#2 dropped: request not whole within 600 ms"));
+  EXPECT_TRUE(captured.WaitFor("#3 dropped: request not whole within 600 ms (PORTAL)"));
+  EXPECT_TRUE(captured.WaitFor("#4 dropped: silent for 600 ms inside a payload (PORTAL)"));
+  EXPECT_TRUE(captured.Has("#4 upload of Files/stalled.bin abandoned after 3 of 9490 bytes"));
   EXPECT_TRUE(AreaNames().empty());
+}
+
+TEST_F(RobustnessTest, ALoggedInClientMayStaySilentBetweenFramesLongerThanAFrameMayTake) {
+  auto config = Config();
+  config.login_timeout = 300ms;
+  config.frame_timeout = 300ms;
+  config.idle_timeout = 20s;
+  Start(config);
+  auto c = LoggedIn();  // a user reading a message box, say
+  EXPECT_TRUE(c->Quiet(1500ms));
+  EXPECT_EQ(c->Call("0054", FileFields("Files", "x")), "N");
+}
+
+TEST_F(RobustnessTest, SilentAndTricklingConnectionsCannotKeepALoginOut) {
+  auto config = Config();
+  config.max_clients = 4;
+  config.login_timeout = 60s;  // no deadline helps here: the new connections must get in at once
+  config.frame_timeout = 60s;
+  Start(config);
+  std::vector<std::unique_ptr<TTestClient>> attackers;
+  for (int i = 0; i < 4; ++i) {
+    attackers.push_back(std::make_unique<TTestClient>(Port()));
+    // Half of them send a byte of a header now and then: each byte would restart an idle timer.
+    if (i % 2) {
+      EXPECT_TRUE(attackers.back()->Send("0"));
+    }
+  }
+  ASSERT_TRUE(captured.WaitFor("#4 connected"));
+  // Every new connection displaces the oldest that has not logged in, so each gets its turn.
+  for (int round = 0; round < 3; ++round) {
+    auto real = LoggedIn();
+    EXPECT_EQ(real->Call("0054", FileFields("Files", "x")), "N");
+  }
+  EXPECT_TRUE(attackers[0]->WaitClosed());
+  EXPECT_TRUE(captured.WaitFor("#1 dropped: displaced by a new connection before logging in"));
+  for (const char* id : {"#5", "#6", "#7"}) ASSERT_TRUE(captured.WaitFor(std::string(id) + " closed by the client"));
+  // Logged-in clients are never displaced: with every slot logged in, one more is closed.
+  std::vector<std::unique_ptr<TTestClient>> users;
+  for (int i = 0; i < 4; ++i) users.push_back(LoggedIn());
+  TTestClient late(Port());
+  EXPECT_TRUE(late.WaitClosed());
+  EXPECT_TRUE(captured.WaitFor("refused: 4 clients logged in, the most allowed"));
+  for (auto& u : users) EXPECT_EQ(u->Call("0054", FileFields("Files", "x")), "N");
 }
 
 TEST_F(RobustnessTest, ABrokenUploadLeavesNoFileAndNoPartialFile) {
@@ -130,24 +181,44 @@ TEST_F(RobustnessTest, ABrokenUploadLeavesNoFileAndNoPartialFile) {
   EXPECT_EQ(d->Call("0038", FileFields("Files", "kept.mdb")), "0000000D");
 }
 
-TEST_F(RobustnessTest, ConnectionsBeyondMaxClientsAreClosedAtOnce) {
+TEST_F(RobustnessTest, ASecondServerOnTheSameFoldersRefusesToStart) {
+  const std::string data = dir.File("data");
+  std::filesystem::create_directory(data);
   auto config = Config();
-  config.max_clients = 2;
+  config.aliases.Set("FILES", data);
+  config.aliases.Set("SAME", data + "/");  // one folder under two names is locked once
   Start(config);
-  TTestClient a(Port()), b(Port());
-  ASSERT_TRUE(captured.WaitFor("#2 connected"));
-  TTestClient c(Port());
-  EXPECT_TRUE(c.WaitClosed());
-  EXPECT_TRUE(captured.WaitFor("refused: 2 clients connected, the most allowed"));
-  EXPECT_TRUE(a.Login("PORTAL", "qz7rmw"));
-  b.Close();
-  // Its slot is free once its thread is done, a moment after the log line.
-  auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (server_->DescribeClients().size() != 1 && std::chrono::steady_clock::now() < deadline)
+  auto c = LoggedIn();
+  // An upload in progress, whose partial file a second server must not remove.
+  ASSERT_TRUE(c->Send(BuildRequestHeader(510 + 1000, "0037") + FileFields("Files", "big.bin") + "abc"));
+  auto partial_left = [&] { return AreaNames().size() == 1 && AreaNames()[0].rfind(".marvekd-", 0) == 0; };
+  for (auto deadline = std::chrono::steady_clock::now() + 5s; !partial_left() && std::chrono::steady_clock::now() < deadline;)
     std::this_thread::sleep_for(10ms);
-  ASSERT_EQ(server_->DescribeClients().size(), 1u);
-  TTestClient d(Port());
-  EXPECT_TRUE(d.Login("PORTAL", "qz7rmw"));
+  ASSERT_TRUE(partial_left());
+
+  struct Case {
+    std::function<void(server::TServerConfig&)> folders;
+    std::string message;
+  } cases[] = {
+      {[&](server::TServerConfig& s) { s.aliases = {}; }, "file area FILES " + area + " is served by another marvekd"},
+      {[&](server::TServerConfig& s) { s.file_areas = {}; }, "database FILES " + data + " is served by another marvekd"},
+  };
+  for (const auto& k : cases) {
+    auto second = Config();
+    second.aliases.Set("FILES", data);
+    k.folders(second);
+    server::TServer other(second, captured.Log());
+    try {
+      other.Start();
+      ADD_FAILURE() << k.message;
+    } catch (const server::EFolderInUse& e) {
+      EXPECT_EQ(e.Message(), k.message);
+    }
+  }
+  EXPECT_TRUE(partial_left());
+  server_->Shutdown();
+  server_.reset();
+  Start(config);  // free again once the first has stopped
 }
 
 TEST(Dispatcher, CodesAreFourDigitsEachOnce) {

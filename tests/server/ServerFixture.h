@@ -62,6 +62,10 @@ class ServerTest : public ::testing::Test {
     server::TServerConfig c;
     c.port = 0;
     c.idle_timeout = 5s;
+    c.frame_timeout = 5s;
+    c.login_timeout = 5s;
+    c.login_delay = 0ms;  // the tests of refused logins set their own
+    c.max_login_failures = 100;
     c.accounts.Set("PORTAL", "qz7rmw");
     c.accounts.Set("clerk1", "secret");
     c.file_areas.Set("Files", area);

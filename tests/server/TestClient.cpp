@@ -9,8 +9,8 @@
 
 #include <cerrno>
 
-#include "net/MvFrame.h"
-#include "net/MvScramble.h"
+#include "proto/MvFrame.h"
+#include "proto/MvScramble.h"
 
 namespace tavrik::testing {
 
@@ -107,19 +107,5 @@ bool TTestClient::Quiet(std::chrono::milliseconds timeout) {
 std::string TTestClient::ScrambledLogin(const std::string& password, const std::string& user) {
   return Scramble(LoginRecord(password, user));
 }
-
-std::string Pad(std::string_view s, size_t width) {
-  std::string out(s);
-  if (out.size() < width) out.append(width - out.size(), ' ');
-  return out;
-}
-
-std::string LoginRecord(const std::string& password, const std::string& user, const std::string& machine,
-                        const std::string& server, const std::string& group, const std::string& numbers) {
-  return Pad(password, 255) + Pad(user, 255) + Pad(machine, 255) + Pad("", 255) + Pad("Default", 255) + numbers +
-         Pad(server, 255) + Pad(group, 255);
-}
-
-std::string FileFields(std::string_view area, std::string_view name) { return Pad(area, 255) + Pad(name, 255); }
 
 }  // namespace tavrik::testing

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "tests/support/WireText.h"
+
 namespace tavrik::testing {
 
 using namespace std::chrono_literals;
@@ -49,13 +51,5 @@ class TTestClient {
   bool ReadExact(std::string& out, size_t n, std::chrono::steady_clock::time_point deadline);
   int fd_ = -1;
 };
-
-std::string Pad(std::string_view s, size_t width);
-// The unscrambled login record the client program sends.
-std::string LoginRecord(const std::string& password, const std::string& user, const std::string& machine = "1234",
-                        const std::string& server = "SRV", const std::string& group = "GRP",
-                        const std::string& numbers = "6N0");
-// Area and file name, each padded to 255.
-std::string FileFields(std::string_view area, std::string_view name);
 
 }  // namespace tavrik::testing

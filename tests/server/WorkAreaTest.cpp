@@ -454,5 +454,48 @@ TEST_F(WorkAreaTest, AClientThatGoesReleasesItsTablesAndLocks) {
   EXPECT_EQ(other->Call("0502", "1"), "Y");
 }
 
+TEST_F(WorkAreaTest, LogoutReleasesTheTablesAndLocksOfItsLogin) {
+  MakeTable("A.DBF", "X,C,5,0", 2);
+  StartWithData();
+  const std::string use_shared = Pad("FILES", 255) + Pad("A.DBF", 255) + "03" + Pad("", 255) + "N" + Pad("", 255) +
+                                 "07BC" "0000" "0000" "NYNNNN" "1";
+  auto holder = LoggedIn();
+  ASSERT_EQ(holder->Call("0469", use_shared).substr(0, 4), "0001");
+  ASSERT_EQ(holder->Call("0502", "1"), "Y");
+  auto other = LoggedIn();
+  ASSERT_EQ(other->Call("0469", use_shared).substr(0, 4), "0001");
+  other->SendRequest("0577", "0");
+  EXPECT_EQ(other->Call("0502", "1"), "N");
+
+  EXPECT_EQ(holder->Call("0465", Pad("PORTAL", 10)), "Y");  // the connection stays open
+  EXPECT_EQ(other->Call("0502", "1"), "Y");
+  // A later login on the same connection starts without the tables of the one before.
+  ASSERT_TRUE(holder->Login("clerk1", "secret"));
+  EXPECT_EQ(holder->Call("0504", "0001"), "0000");
+  EXPECT_EQ(holder->Call("0500", ""), "");
+  EXPECT_TRUE(captured.Has("#1 0500 RecNo failed: No table is open in work area 1"));
+}
+
+TEST_F(WorkAreaTest, ASessionOpensAtMostMaxWorkAreasTables) {
+  MakeTable("A.DBF", "X,C,5,0", 1);
+  auto config = AreaConfig();
+  config.max_work_areas = 3;
+  Start(config);
+  auto c = Connect();
+  TMvTableInfo info;
+  for (int n = 1; n <= 3; ++n) EXPECT_EQ(c->Use(Params("A.DBF"), info), n);
+  EXPECT_EQ(c->Alias(3), "A_3");
+  EXPECT_EQ(c->Use(Params("A.DBF"), info), 0);
+  EXPECT_EQ(info.ErrorCode, 7);
+  EXPECT_EQ(info.ErrorMessage, "Too many tables open: a session may have 3 at once");
+  EXPECT_EQ(c->UseEx("A.DBF", "", 0, 3, 1), 0);
+  EXPECT_EQ(errors, std::vector<std::string>{"MarvekConnection.UseEx|UseEx"});
+  // Closing one makes room again, in the number that came free.
+  c->Select(2);
+  c->Close();
+  EXPECT_EQ(c->Use(Params("A.DBF"), info), 2);
+  EXPECT_EQ(c->Alias(2), "A_4");
+}
+
 }  // namespace
 }  // namespace tavrik::testing

@@ -55,9 +55,9 @@ uint32_t PageOfType(const TBytes& bytes, uint8_t type) {
 void Reseal(TBytes& bytes, uint32_t page) {
   uint8_t* p = bytes.data() + page * kPageSize;
   if (page == 0)
-    Put32(p + kHdrCrc, Crc32(p, kHdrCrc));
+    PutLe32(p + kHdrCrc, Crc32(p, kHdrCrc));
   else
-    Put32(p + kPageCrc, Crc32(p + 4, kPageSize - 4));
+    PutLe32(p + kPageCrc, Crc32(p + 4, kPageSize - 4));
 }
 
 template <typename E>
@@ -135,11 +135,11 @@ TEST(IndexFile, ForeignAndBrokenFilesAreRefused) {
   }
   const TBytes good = ReadAll(good_path);
   TBytes cdx(1024, 0);
-  Put32(cdx.data(), 0x400);  // a compound index header: root page, free list, version, key length
+  PutLe32(cdx.data(), 0x400);  // a compound index header: root page, free list, version, key length
   cdx[12] = 10;
   TBytes dbf = {0x03, 0x7C, 0x0B, 0x05, 1, 0, 0, 0, 0x61, 0, 0x21, 0};
   TBytes future(good);
-  Put16(future.data() + kHdrVersion, 2);
+  PutLe16(future.data() + kHdrVersion, kIndexVersion + 1);
   TBytes torn(good);
   torn[kHdrTagCount] ^= 0x40;
   TBytes longer(good);
@@ -152,7 +152,7 @@ TEST(IndexFile, ForeignAndBrokenFilesAreRefused) {
        "% is not an index file of this engine"},
       {"compound index of another engine", cdx, "EIndexForeign", "% is not an index file of this engine"},
       {"a table", dbf, "EIndexForeign", "% is not an index file of this engine"},
-      {"a later format", future, "EIndexForeign", "Index file % has format version 2, which this engine does not read"},
+      {"a later format", future, "EIndexForeign", "Index file % has format version 3, which this engine does not read"},
       {"signature only", shorter, "EIndexCorrupt", "Index file % is damaged: it is shorter than its header"},
       {"torn header", torn, "EIndexCorrupt", "Index file % is damaged: its header fails its checksum"},
       {"bytes after the last page", longer, "EIndexCorrupt", "Index file % is damaged: its size does not match its page count"},
@@ -206,18 +206,18 @@ TEST(IndexFile, DamagedPagesAreReportedWhereTheyAreFound) {
   const std::vector<TDamageCase> cases = {
       {"flipped bit", [&](TBytes& b) { *at(b, leaf, 100) ^= 1; return "page " + L + " fails its checksum"; }},
       {"entry count beyond the page",
-       [&](TBytes& b) { Put16(at(b, leaf, kTreeCount), 5000); Reseal(b, leaf); return "page " + L + " holds an impossible number of entries"; }},
+       [&](TBytes& b) { PutLe16(at(b, leaf, kTreeCount), 5000); Reseal(b, leaf); return "page " + L + " holds an impossible number of entries"; }},
       {"empty page",
-       [&](TBytes& b) { Put16(at(b, leaf, kTreeCount), 0); Reseal(b, leaf); return "page " + L + " holds an impossible number of entries"; }},
+       [&](TBytes& b) { PutLe16(at(b, leaf, kTreeCount), 0); Reseal(b, leaf); return "page " + L + " holds an impossible number of entries"; }},
       {"child outside the file",
        [&](TBytes& b) {
-         Put32(at(b, branch, kTreeEntries + branch_entry + 14), 99999);
+         PutLe32(at(b, branch, kTreeEntries + branch_entry + 14), 99999);
          Reseal(b, branch);
          return "page " + B + " points outside the file";
        }},
       {"child pointing at the header",
        [&](TBytes& b) {
-         Put32(at(b, branch, kTreeEntries + 14), 0);
+         PutLe32(at(b, branch, kTreeEntries + 14), 0);
          Reseal(b, branch);
          return "page " + B + " points outside the file";
        }},
@@ -226,36 +226,36 @@ TEST(IndexFile, DamagedPagesAreReportedWhereTheyAreFound) {
       {"counts that do not add up",
        [&](TBytes& b) {
          uint8_t* count = at(b, branch, kTreeEntries + 18);
-         Put32(count, Get32(count) + 1);
+         PutLe32(count, GetLe32(count) + 1);
          Reseal(b, branch);
          return "page " + B + " does not hold the number of entries its parent counts";
        }},
       {"a leaf where a branch belongs",
        [&](TBytes& b) { *at(b, branch, kPageType) = kPageLeaf; Reseal(b, branch); return "page " + B + " is not the tree page expected there"; }},
       {"a page of another tag",
-       [&](TBytes& b) { Put16(at(b, leaf, kTreeSlot), 5); Reseal(b, leaf); return "page " + L + " belongs to another tree"; }},
+       [&](TBytes& b) { PutLe16(at(b, leaf, kTreeSlot), 5); Reseal(b, leaf); return "page " + L + " belongs to another tree"; }},
       {"a page of another key length",
-       [&](TBytes& b) { Put16(at(b, leaf, kTreeKeyLength), 9); Reseal(b, leaf); return "page " + L + " belongs to another tree"; }},
+       [&](TBytes& b) { PutLe16(at(b, leaf, kTreeKeyLength), 9); Reseal(b, leaf); return "page " + L + " belongs to another tree"; }},
       {"root outside the file",
-       [&](TBytes& b) { Put32(at(b, 0, kHdrSlots + 4), 999); Reseal(b, 0); return std::string("tag slot 1 holds an impossible tree root"); }},
+       [&](TBytes& b) { PutLe32(at(b, 0, kHdrSlots + 4), 999); Reseal(b, 0); return std::string("tag slot 1 holds an impossible tree root"); }},
       {"root without height",
-       [&](TBytes& b) { Put32(at(b, 0, kHdrSlots + 8), 0); Reseal(b, 0); return std::string("tag slot 1 holds an impossible tree root"); }},
+       [&](TBytes& b) { PutLe32(at(b, 0, kHdrSlots + 8), 0); Reseal(b, 0); return std::string("tag slot 1 holds an impossible tree root"); }},
       {"tree too tall",
-       [&](TBytes& b) { Put32(at(b, 0, kHdrSlots + 8), 99); Reseal(b, 0); return std::string("tag slot 1 holds an impossible tree root"); }},
+       [&](TBytes& b) { PutLe32(at(b, 0, kHdrSlots + 8), 99); Reseal(b, 0); return std::string("tag slot 1 holds an impossible tree root"); }},
       {"definition page zero",
-       [&](TBytes& b) { Put32(at(b, 0, kHdrSlots), 0); Reseal(b, 0); return std::string("tag slot 1 points outside the file"); }},
+       [&](TBytes& b) { PutLe32(at(b, 0, kHdrSlots), 0); Reseal(b, 0); return std::string("tag slot 1 points outside the file"); }},
       {"tag count too high",
-       [&](TBytes& b) { Put32(at(b, 0, kHdrTagCount), 65); Reseal(b, 0); return std::string("its header counts more than 64 tags"); }},
+       [&](TBytes& b) { PutLe32(at(b, 0, kHdrTagCount), 65); Reseal(b, 0); return std::string("its header counts more than 64 tags"); }},
       {"page count off",
-       [&](TBytes& b) { Put32(at(b, 0, kHdrPageCount), 99); Reseal(b, 0); return std::string("its size does not match its page count"); }},
+       [&](TBytes& b) { PutLe32(at(b, 0, kHdrPageCount), 99); Reseal(b, 0); return std::string("its size does not match its page count"); }},
       {"free list outside the file",
-       [&](TBytes& b) { Put32(at(b, 0, kHdrFreeHead), 1000); Reseal(b, 0); return std::string("its free page list points outside the file"); }},
+       [&](TBytes& b) { PutLe32(at(b, 0, kHdrFreeHead), 1000); Reseal(b, 0); return std::string("its free page list points outside the file"); }},
       {"unknown state",
-       [&](TBytes& b) { Put32(at(b, 0, kHdrState), 7); Reseal(b, 0); return std::string("its header state is unknown"); }},
+       [&](TBytes& b) { PutLe32(at(b, 0, kHdrState), 7); Reseal(b, 0); return std::string("its header state is unknown"); }},
       {"unreadable definition",
-       [&](TBytes& b) { Put16(at(b, def, kDefNameLength), 0); Reseal(b, def); return std::string("the definition of tag 1 is unreadable"); }},
+       [&](TBytes& b) { PutLe16(at(b, def, kDefNameLength), 0); Reseal(b, def); return std::string("the definition of tag 1 is unreadable"); }},
       {"definition of a huge key",
-       [&](TBytes& b) { Put16(at(b, def, kDefKeyLength), 241); Reseal(b, def); return std::string("the definition of tag 1 is unreadable"); }},
+       [&](TBytes& b) { PutLe16(at(b, def, kDefKeyLength), 241); Reseal(b, def); return std::string("the definition of tag 1 is unreadable"); }},
   };
   for (const TDamageCase& c : cases) {
     SCOPED_TRACE(c.what);

@@ -88,7 +88,10 @@ TEST_F(Locks, AWaitingLockIsGrantedWhenReleased) {
   b_.SetLockTimeOut(30);
   std::atomic<bool> granted{false};
   std::thread waiter([&] { granted = b_.Rlock(2); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  TLockTable& locks = a_.CurrentArea().Table().Locks();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (locks.Waiting() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  EXPECT_EQ(locks.Waiting(), 1);  // the request waits before the lock is let go
   a_.Unlock(2);
   waiter.join();
   EXPECT_TRUE(granted);

@@ -139,6 +139,23 @@ TEST_P(Memo, DamageIsReportedWhereFound) {
   EXPECT_EQ(set_.Alias(1), "");
 }
 
+TEST_P(Memo, ADamagedNextFreePointerCannotGrowTheFile) {
+  set_.Go(1);
+  set_.Replace("NOTE", rtMemoText, "first");
+  set_.Close();
+  const uint64_t before = SizeOf(memo_path_);
+  // The pointer as either byte order reads it: far past the end of the file.
+  Patch(memo_path_, 0, std::string("\xFF\xFF\xFF\x7F", 4));
+  set_.Use(path_, "", 0, GetParam().table_type, 1);
+  set_.Go(2);
+  set_.Replace("NOTE", rtMemoText, "second");
+  EXPECT_EQ(set_.GetMemo("NOTE", 0), "second");
+  set_.Go(1);
+  EXPECT_EQ(set_.GetMemo("NOTE", 0), "first");
+  set_.Close();
+  EXPECT_LE(SizeOf(memo_path_), before + 1024);
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, Memo,
                          ::testing::Values(Kind{"Dbt", 1, ".DBT"}, Kind{"Fpt", 2, ".FPT"}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -157,6 +174,23 @@ TEST(MemoDbt, TextHoldingTheEndMarkKeepsItsLength) {
   // The plain text was written in dBASE III form: the text and two end marks.
   const std::string memo = ReadAll(dir.File("D.DBT"));
   EXPECT_EQ(memo.substr(512, 7), "plain\x1A\x1A");
+}
+
+TEST(MemoDbt, ATextWithoutItsEndMarkEndsWhereTheBlocksInUseEnd) {
+  TempDir dir;
+  const std::string path = MakeTable(dir, "D.DBF", "NOTE,M,10,0", 1);
+  TWorkAreaSet set;
+  set.Use(path, "", 0, 1, 1);
+  set.AppendBlank();
+  set.Replace("NOTE", rtMemoText, "kept");
+  set.Close();
+  // The end marks gone, and the file longer than its header says (a copy cut short and padded).
+  const std::string memo_path = dir.File("D.DBT");
+  Patch(memo_path, 512 + 4, "xx");
+  WriteAll(memo_path, ReadAll(memo_path) + std::string(4096, 'z'));
+  set.Use(path, "", 0, 1, 1);
+  set.Go(1);
+  EXPECT_EQ(set.GetMemo("NOTE", 0), "keptxx" + std::string(512 - 6, '\0'));
 }
 
 TEST(MemoFpt, HeaderAndBlocksFollowTheBlockSize) {

@@ -24,6 +24,9 @@ namespace tavrik {
 
 constexpr size_t kFrameHeaderSize = 20;
 
+// The reply code the server gives every reply; never one of the notice codes.
+constexpr const char* kReplyCode = "0001";
+
 // Server notices that may arrive before a reply or while the client is idle.
 constexpr const char* kNoticeProgress = "0300";
 constexpr const char* kNoticeMessage = "0301";

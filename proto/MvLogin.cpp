@@ -1,13 +1,14 @@
-#include "server/LoginRecord.h"
+#include "proto/MvLogin.h"
 
-namespace tavrik::server {
+#include "core/StrUtils.h"
+#include "proto/MvFields.h"
+
+namespace tavrik {
 
 namespace {
 
 std::string Field(std::string_view record, size_t index) {
-  std::string_view f = record.substr(index * kLoginField, kLoginField);
-  size_t end = f.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string() : std::string(f.substr(0, end + 1));
+  return std::string(WithoutTrailingBlanks(record.substr(index * kLoginField, kLoginField)));
 }
 
 size_t CountDigits(std::string_view s) {
@@ -17,6 +18,18 @@ size_t CountDigits(std::string_view s) {
 }
 
 }  // namespace
+
+std::string BuildLoginRecord(const TLoginRecord& r) {
+  using mvproto::Pad;
+  for (const std::string* number : {&r.version, &r.level})
+    if (number->empty() || number->find_first_not_of("0123456789") != std::string::npos)
+      throw EMvField("login record: \"" + *number + "\" is not a number");
+  return Pad(r.password, kLoginField) + Pad(r.user, kLoginField) + Pad(r.machine_id, kLoginField) +
+         Pad(r.login_text, kLoginField) + Pad(r.database, kLoginField) + r.version + mvproto::YN(r.compression) +
+         r.level + Pad(r.server_name, kLoginField) + Pad(r.group_name, kLoginField);
+}
+
+std::string LogoutPayload(std::string_view user) { return mvproto::Pad(user, kLogoutUserField); }
 
 TLoginRecord ParseLoginRecord(std::string_view record) {
   constexpr size_t kHead = 5 * kLoginField, kTail = 2 * kLoginField;
@@ -47,4 +60,4 @@ TLoginRecord ParseLoginRecord(std::string_view record) {
   return r;
 }
 
-}  // namespace tavrik::server
+}  // namespace tavrik

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "net/MvFrame.h"
-#include "net/MvScramble.h"
+#include "proto/MvFrame.h"
+#include "proto/MvScramble.h"
 
 namespace tavrik {
 namespace {

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "server/LoginRecord.h"
-#include "tests/server/TestClient.h"
+#include "proto/MvFields.h"
+#include "proto/MvLogin.h"
+#include "tests/support/WireText.h"
 
-namespace tavrik::server {
+namespace tavrik {
 namespace {
 
 using testing::LoginRecord;
@@ -23,6 +24,27 @@ TEST(LoginRecord, TheProgramsRecordGivesEveryFieldWithoutPadding) {
   EXPECT_EQ(r.level, "0");
   EXPECT_EQ(r.server_name, "SRV 1");
   EXPECT_EQ(r.group_name, "Group A");
+}
+
+TEST(LoginRecord, TheClientsRecordIsTheOneTheServerReads) {
+  TLoginRecord r;
+  r.password = "qz7rmw";
+  r.user = "PORTAL";
+  r.machine_id = "2882400018";
+  r.database = "Default";
+  r.version = "6";
+  r.level = "0";
+  r.server_name = "SRV 1";
+  r.group_name = "Group A";
+  const std::string record = BuildLoginRecord(r);
+  EXPECT_EQ(record, LoginRecord("qz7rmw", "PORTAL", "2882400018", "SRV 1", "Group A"));
+  TLoginRecord back = ParseLoginRecord(record);
+  EXPECT_EQ(back.user, r.user);
+  EXPECT_EQ(back.server_name, r.server_name);
+  r.level = "0x";
+  EXPECT_THROW(BuildLoginRecord(r), EMvField);
+  EXPECT_EQ(LogoutPayload("PORTAL"), "PORTAL    ");
+  EXPECT_EQ(LogoutPayload("ADMINISTRATOR"), "ADMINISTRATOR");  // a longer name whole
 }
 
 TEST(LoginRecord, NumbersOfAnyWidthAndAServerNameStartingWithDigits) {
@@ -68,4 +90,4 @@ TEST(LoginRecord, RecordsThatCannotBeReadAreRefusedWithTheReason) {
 }
 
 }  // namespace
-}  // namespace tavrik::server
+}  // namespace tavrik

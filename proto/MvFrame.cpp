@@ -1,4 +1,4 @@
-#include "net/MvFrame.h"
+#include "proto/MvFrame.h"
 
 #include "core/StrUtils.h"
 

@@ -1,4 +1,4 @@
-#include "net/MvScramble.h"
+#include "proto/MvScramble.h"
 
 #include <array>
 

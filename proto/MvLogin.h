@@ -1,5 +1,6 @@
-// The login record of command "0464", after unscrambling (net/MvScramble.h). The client pads
-// each text field with blanks to 255 characters; its numbers have no fixed width.
+// The login record of command "0464", before scrambling (proto/MvScramble.h), and the logout
+// payload of "0465". The client pads each text field with blanks to 255 characters; its numbers
+// have no fixed width.
 //
 //   OFFSET SIZE      CONTENT
 //   0      255       password
@@ -24,7 +25,7 @@
 
 #include "core/Exception.h"
 
-namespace tavrik::server {
+namespace tavrik {
 
 TAVRIK_EXCEPTION(ELoginRecord, Exception);
 
@@ -39,8 +40,13 @@ struct TLoginRecord {
 
 constexpr size_t kLoginField = 255;
 constexpr size_t kLoginRecordSize = 7 * kLoginField + 3;  // 1788 with one-digit numbers
+constexpr size_t kLogoutUserField = 10;
 
+// The record as the client sends it (before scrambling); EMvField when a number is not digits.
+std::string BuildLoginRecord(const TLoginRecord& r);
 // Raises ELoginRecord saying what is wrong.
 TLoginRecord ParseLoginRecord(std::string_view record);
+// "0465": the user name padded to 10 characters (a longer name whole).
+std::string LogoutPayload(std::string_view user);
 
-}  // namespace tavrik::server
+}  // namespace tavrik
