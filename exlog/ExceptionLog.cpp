@@ -281,8 +281,13 @@ void TExceptionLog::RunSteps(TRaisedException& raised, bool unattended) {
       TReportMail mail{report.text, steps, FileNameOf(log_file), choices.attach_screenshot ? screenshot : std::string(),
                        temp.Path()};
       std::unique_ptr<TSendProgress> progress;
-      if (ui && options.ShowSendProgress && options.EmailSendMode != esmEmailClient)
-        progress = ui->ShowSendProgress(options.CustomizedTexts);
+      if (ui && options.ShowSendProgress && options.EmailSendMode != esmEmailClient) {
+        try {
+          progress = ui->ShowSendProgress(options.CustomizedTexts);
+        } catch (const std::exception& e) {
+          Warn("Progress", e.what());
+        }
+      }
       SendReport(options, mail, progress.get(), [this](const std::string& kind, const std::string& text) {
         Warn(kind, text);
       });
