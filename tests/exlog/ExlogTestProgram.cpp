@@ -77,10 +77,13 @@ class LoopProbe : public exlog::TMainWindowProbe {
   long answered_ = 0;
 };
 
-__attribute__((noinline)) void FreezeHere(const exlog::TExceptionLog& log) {
+// Busy until the watchdog has reported the freeze (false when it never does).
+__attribute__((noinline)) bool FreezeHere(const exlog::TExceptionLog& log) {
   const int before = log.ExceptionCount();
-  while (log.ExceptionCount() == before) {  // LINE:freeze
-  }
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  // One line, so that wherever the watchdog finds the loop it is this line.
+  while (log.ExceptionCount() == before && std::chrono::steady_clock::now() < give_up) {}  // LINE:freeze
+  return log.ExceptionCount() != before;
 }
 
 int Freeze() {
@@ -88,10 +91,10 @@ int Freeze() {
   exlog::SetMainWindowProbe(&probe);
   // Answer until the watchdog has seen the window answer, so the freeze is a change it notices.
   while (probe.Asked() < 3) probe.Answer();
-  FreezeHere(*exlog::InstalledLog());
+  const bool reported = FreezeHere(*exlog::InstalledLog());
   probe.Answer();
   exlog::SetMainWindowProbe(nullptr);
-  return 0;
+  return reported ? 0 : 4;
 }
 
 // A user who presses the terminate button of every error dialog.
