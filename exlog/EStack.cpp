@@ -51,17 +51,20 @@ std::string BaseName(const char* path) {
   return slash ? slash + 1 : path;
 }
 
-// A demangled symbol without its parameter list: "ns::Type::Run(int) const" -> "ns::Type::Run".
+// A demangled symbol without its parameter list: "ns::Type::Run(int) const" -> "ns::Type::Run",
+// "f()::{lambda()#1}::operator()() const" -> "f()::{lambda()#1}::operator()".
 std::string ProcedureFromSymbol(const char* symbol) {
   int status = 0;
   char* demangled = abi::__cxa_demangle(symbol, nullptr, nullptr, &status);
   std::string name = status == 0 && demangled ? demangled : symbol;
   std::free(demangled);
+  for (const char* qualifier : {" const", " volatile", " &&", " &"})
+    if (name.size() > std::strlen(qualifier) && name.ends_with(qualifier)) name.resize(name.size() - std::strlen(qualifier));
+  if (name.empty() || name.back() != ')') return name;
   int depth = 0;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (name[i] == '<') ++depth;
-    if (name[i] == '>') --depth;
-    if (name[i] == '(' && depth == 0 && i > 0) return name.substr(0, i);
+  for (size_t i = name.size(); i-- > 0;) {
+    if (name[i] == ')') ++depth;
+    if (name[i] == '(' && --depth == 0) return i > 0 ? name.substr(0, i) : name;
   }
   return name;
 }
@@ -153,8 +156,10 @@ TStackEntry TRavlogFunctionsList::Describe(const TFrame& frame) {
     for (int i = 0; i < count; ++i) {
       int tag = dwarf_tag(&scopes[i]);
       if (tag != DW_TAG_subprogram && tag != DW_TAG_inlined_subroutine) continue;
-      if (const char* name = dwarf_diename(&scopes[i])) entry.procedure = name;
       Dwarf_Die declaration = Declaration(scopes[i]);
+      const char* name = dwarf_diename(&scopes[i]);
+      if (!name) name = dwarf_diename(&declaration);
+      if (name) entry.procedure = name;
       Dwarf_Die* outer = nullptr;
       int depth = dwarf_getscopes_die(&declaration, &outer);
       if (depth > 1 && IsClassTag(dwarf_tag(&outer[1]))) {
