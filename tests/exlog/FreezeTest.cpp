@@ -35,13 +35,14 @@ class FakeWindow : public TMainWindowProbe {
 
   bool HasMainWindow() override {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++window_questions_;
+    ++counts_.window_questions;
     changed_.notify_all();
     return has_window_;
   }
   bool Ping(int) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++pings_;
+    ++counts_.pings;
+    if (answering_) ++counts_.answered;
     changed_.notify_all();
     return answering_;
   }
@@ -52,17 +53,23 @@ class FakeWindow : public TMainWindowProbe {
   }
   void Frozen() {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++reports_;
+    ++counts_.reports;
     changed_.notify_all();
   }
-  // Waits (bounded) until `done` holds; true when it did.
-  bool WaitFor(const std::function<bool(int window_questions, int pings, int reports)>& done) {
+  struct Counts {
+    int window_questions = 0;
+    int pings = 0;
+    int answered = 0;
+    int reports = 0;
+  };
+  // Waits (bounded) until `done` holds of the counts; true when it did.
+  bool WaitFor(const std::function<bool(const Counts&)>& done) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return done(window_questions_, pings_, reports_); });
+    return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return done(counts_); });
   }
-  int Reports() {
+  Counts Now() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return reports_;
+    return counts_;
   }
 
  private:
@@ -71,30 +78,27 @@ class FakeWindow : public TMainWindowProbe {
   std::condition_variable changed_;
   bool has_window_ = false;
   bool answering_ = false;
-  int window_questions_ = 0;
-  int pings_ = 0;
-  int reports_ = 0;
+  Counts counts_;
 };
 
 TEST(FreezeThread, AFrozenProgramIsReportedOnceUntilItAnswers) {
+  using Counts = FakeWindow::Counts;
   FakeWindow window;
   TFreezeThread watchdog(1, [&] { window.Frozen(); });
-  ASSERT_TRUE(window.WaitFor([](int questions, int, int) { return questions >= 5; }));
-  EXPECT_TRUE(window.WaitFor([](int, int pings, int) { return pings == 0; }));  // no window: nothing asked
+  ASSERT_TRUE(window.WaitFor([](const Counts& c) { return c.window_questions >= 5; }));
+  EXPECT_EQ(window.Now().pings, 0);  // no window yet: nothing asked
 
   window.Set(true, false);
-  ASSERT_TRUE(window.WaitFor([](int, int, int reports) { return reports == 1; }));
-  int pings_at_report = 0;
-  window.WaitFor([&](int, int pings, int) { return (pings_at_report = pings) > 0; });
+  ASSERT_TRUE(window.WaitFor([](const Counts& c) { return c.reports == 1; }));
+  const int pings_at_report = window.Now().pings;
   // Still frozen for ten more time-outs' worth of attempts: no second report.
-  ASSERT_TRUE(window.WaitFor([&](int, int pings, int) { return pings >= pings_at_report + 200; }));
-  EXPECT_EQ(window.Reports(), 1);
+  ASSERT_TRUE(window.WaitFor([&](const Counts& c) { return c.pings >= pings_at_report + 200; }));
+  EXPECT_EQ(window.Now().reports, 1);
 
   window.Set(true, true);
-  int pings_answered = 0;
-  window.WaitFor([&](int, int pings, int) { return (pings_answered = pings) > pings_at_report + 202; });
+  ASSERT_TRUE(window.WaitFor([](const Counts& c) { return c.answered >= 1; }));
   window.Set(true, false);
-  ASSERT_TRUE(window.WaitFor([](int, int, int reports) { return reports == 2; }));  // frozen again
+  ASSERT_TRUE(window.WaitFor([](const Counts& c) { return c.reports == 2; }));  // frozen again
 }
 
 }  // namespace
