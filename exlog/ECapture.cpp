@@ -17,8 +17,6 @@ namespace tavrik::exlog {
 
 namespace {
 
-std::atomic<bool> g_recording{false};
-
 // The last raises of this thread: a handler may run after further exceptions were raised and
 // caught inside it, so one record is not enough.
 constexpr size_t kRecentRaises = 4;
@@ -65,9 +63,6 @@ __attribute__((noinline)) void CaptureHere(TRaiseCapture& out, size_t skip) {
   out.frame_count = CaptureFrames(out.frames, kMaxFrames, skip + 1, &out.registers);
   out.Complete();
 }
-
-void SetRaiseRecording(bool on) { g_recording = on; }
-bool RaiseRecording() { return g_recording; }
 
 __attribute__((noinline)) void RecordRaise(const void* object, const void* type, const uintptr_t argument_registers[3]) {
   RecentRaise& r = t_recent[t_next];

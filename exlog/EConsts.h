@@ -15,8 +15,7 @@ constexpr const char* kScreenshotFileName = "Screenshot.png";
 constexpr const char* kGeometryFileName = "Ravlog.ini";
 constexpr const char* kSettingsResource = "RLDATA";
 
-// Internal warnings: hooks, steps, dialogs.
-constexpr const char* kCannotHookProcedure = "Cannot hook the procedure \"%s\".";
+// Internal warnings.
 constexpr const char* kCannotShowDialog = "Cannot show the DialogBox window.";
 
 // Socket failures of the mail sending.

@@ -25,6 +25,4 @@ TCustomizedTexts::TCustomizedTexts() {
   for (int i = 0; i < kCustomizedTextCount; ++i) texts_[static_cast<size_t>(i)] = kDefaults[i];
 }
 
-const char* TCustomizedTexts::Default(int index) { return kDefaults[index]; }
-
 }  // namespace tavrik::exlog

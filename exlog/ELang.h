@@ -33,8 +33,6 @@ class TCustomizedTexts {
   std::string& operator[](int index) { return texts_.at(static_cast<size_t>(index)); }
   bool operator==(const TCustomizedTexts&) const = default;
 
-  static const char* Default(int index);
-
  private:
   std::array<std::string, kCustomizedTextCount> texts_;
 };

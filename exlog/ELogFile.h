@@ -29,7 +29,6 @@ std::string ReportWithSteps(const std::string& report, const std::string& steps,
 class TLogFile {
  public:
   explicit TLogFile(std::string file_name) : file_name_(std::move(file_name)) {}
-  const std::string& FileName() const { return file_name_; }
 
   // The reports in `text`, each with its separator; text outside every report is dropped.
   static std::vector<std::string> Split(const std::string& text);

@@ -35,7 +35,6 @@ class TRavlogClientSocket {
   // Resolves Host (a dotted address or a name: its first address) and connects.
   void Connect();
   void Close();
-  bool Connected() const { return fd_ != -1; }
 
   // Sends all of `data` in pieces of at most 1,024 bytes; `recorded` goes into the conversation
   // in its place (the data itself when empty).

@@ -115,7 +115,9 @@ struct TRavlogFunctionsList::Impl {
 
 TRavlogFunctionsList::TRavlogFunctionsList() : impl_(std::make_unique<Impl>()) {
   impl_->callbacks.find_elf = dwfl_linux_proc_find_elf;
-  impl_->callbacks.find_debuginfo = dwfl_standard_find_debuginfo;
+  // Separate debug information is looked up on this machine by build ID only: the standard
+  // look-up ends by asking a debuginfod server over the network, which a report must not wait for.
+  impl_->callbacks.find_debuginfo = dwfl_build_id_find_debuginfo;
   impl_->callbacks.debuginfo_path = &impl_->debuginfo_path;
   impl_->dwfl = dwfl_begin(&impl_->callbacks);
   if (!impl_->dwfl) return;

@@ -82,11 +82,6 @@ std::vector<TFrame> TRavlogThreadsList::CreationFrames(pid_t thread_id) {
   return {};
 }
 
-size_t TRavlogThreadsList::Count() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return entries_.size();
-}
-
 void SetThreadWrapping(bool on) { g_wrapping = on; }
 
 }  // namespace tavrik::exlog

@@ -20,7 +20,6 @@ class TRavlogThreadsList {
   void Remove(pid_t thread_id);
   // The stack at the creation of `thread_id`; empty for a thread the logger did not see start.
   std::vector<TFrame> CreationFrames(pid_t thread_id);
-  size_t Count();
 
  private:
   struct Entry {

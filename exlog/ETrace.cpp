@@ -38,9 +38,4 @@ void TTrace::SaveLocked() {
   for (const std::string& line : lines_) out << line << "\r\n";
 }
 
-std::vector<std::string> TTrace::Lines() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return lines_;
-}
-
 }  // namespace tavrik::exlog

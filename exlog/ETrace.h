@@ -16,8 +16,6 @@ class TTrace {
  public:
   // Reads the switch from the last parameter of `args` (the program's arguments, without its name).
   void Configure(const std::vector<std::string>& args, std::string file_name);
-  bool Enabled() const { return enabled_; }
-  const std::string& FileName() const { return file_name_; }
 
   // One line for `routine(arguments)` at the current depth.
   void Line(const std::string& routine, const std::string& arguments = "");
@@ -27,7 +25,6 @@ class TTrace {
   }
   // Writes the whole trace to its file (nothing when the trace is off).
   void Save();
-  std::vector<std::string> Lines();
 
  private:
   void SaveLocked();

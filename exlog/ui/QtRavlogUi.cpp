@@ -98,7 +98,7 @@ std::string ControlText(const QWidget* widget) {
 TQtRavlogUi::TQtRavlogUi() : geometry_file_(platform::UserConfigDir() + "/" + kGeometryFileName) {
   // The watchdog waits for the main window: there is one to ask once the event loop runs.
   if (QCoreApplication* app = QCoreApplication::instance())
-    QTimer::singleShot(0, app, [this] { event_loop_running_ = true; });
+    QTimer::singleShot(0, app, [running = event_loop_running_] { *running = true; });
 }
 
 TDialogChoices TQtRavlogUi::ShowExceptionDialog(const TReport& report, const TRavlogModuleOptions& options) {

@@ -34,12 +34,13 @@ class TQtRavlogUi : public TRavlogUi, public TMainWindowProbe {
   TActiveControls ActiveControls() override;
   std::unique_ptr<TSendProgress> ShowSendProgress(const TCustomizedTexts& texts) override;
 
-  bool HasMainWindow() override { return event_loop_running_; }
+  bool HasMainWindow() override { return *event_loop_running_; }
   bool Ping(int milliseconds) override;
 
  private:
   std::string geometry_file_;
-  std::atomic<bool> event_loop_running_{false};
+  // Shared with the timer that sets it, which may fire after this object has gone.
+  std::shared_ptr<std::atomic<bool>> event_loop_running_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 // The class name of a widget as a report gives it: its C++ class without namespaces.

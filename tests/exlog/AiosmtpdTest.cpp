@@ -7,17 +7,11 @@
 
 #include "exlog/ESmtp.h"
 #include "tests/server/ChildProcess.h"
+#include "tests/support/ReadFile.h"
 #include "tests/support/TempDir.h"
 
 namespace tavrik::exlog {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 class AiosmtpdTest : public ::testing::Test {
  protected:
@@ -73,15 +67,15 @@ TEST_F(AiosmtpdTest, TheMessageParsesAndItsAttachmentsDecodeToTheBytesSent) {
   EXPECT_TRUE(warnings.empty()) << warnings[0];
   for (int n : {0, 1}) {
     const std::string prefix = received.File(std::to_string(n));
-    EXPECT_EQ(ReadAll(prefix + ".txt"),
+    EXPECT_EQ(testing::ReadFile(prefix + ".txt"),
               std::string("mail-from=logger@example.com\nrcpt-to=") + (n == 0 ? "jan@example.org" : "piet@example.net") +
                   "\nsubject=Tavrik error report\nfrom=logger@example.com\nto=" +
                   (n == 0 ? "jan@example.org" : "piet@example.net") +
                   "\ncontent-type=multipart/mixed\nx-library=Ravlog 4.5.4\n"
                   "text=text/plain 'Er is een fout opgetreden.\\r\\n.\\r\\nZie de bijlagen.'\n"
                   "attachment=application/octet-stream tavrik.rlf\nattachment=image/png Screenshot.png\n");
-    EXPECT_EQ(ReadAll(prefix + "-tavrik.rlf"), report_bytes);
-    EXPECT_EQ(ReadAll(prefix + "-Screenshot.png"), png_bytes);
+    EXPECT_EQ(testing::ReadFile(prefix + "-tavrik.rlf"), report_bytes);
+    EXPECT_EQ(testing::ReadFile(prefix + "-Screenshot.png"), png_bytes);
   }
 }
 
@@ -94,7 +88,7 @@ TEST_F(AiosmtpdTest, AuthLoginWithTheRightAndTheWrongPassword) {
   warnings.clear();
   EXPECT_TRUE(Send(port, user, "geheim wachtwoord"));
   EXPECT_TRUE(warnings.empty()) << warnings[0];
-  EXPECT_EQ(ReadAll(received.File("1-Screenshot.png")), png_bytes);
+  EXPECT_EQ(testing::ReadFile(received.File("1-Screenshot.png")), png_bytes);
 }
 
 }  // namespace

@@ -12,17 +12,11 @@
 #include <sstream>
 
 #include "exlog/ELogFile.h"
+#include "tests/support/ReadFile.h"
 #include "tests/support/TempDir.h"
 
 namespace tavrik::exlog {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 std::string Report(int n) { return "Ravlog 4.5.4\r\n\r\nreport " + std::to_string(n); }
 
@@ -61,7 +55,7 @@ TEST(LogFileAppend, TheNewestKeptAndTextBeforeTheFirstReportDropped) {
   ASSERT_EQ(reports.size(), 32u);
   EXPECT_EQ(reports.front(), Report(2) + "\r\n\r\n\r\n\r\n");
   EXPECT_EQ(reports.back(), Report(33) + "\r\n\r\n\r\n\r\n");
-  EXPECT_EQ(ReadAll(file).rfind("Ravlog 4.5.4", 0), 0u);
+  EXPECT_EQ(testing::ReadFile(file).rfind("Ravlog 4.5.4", 0), 0u);
   log.Append(Report(34), 0);  // stored as 1
   EXPECT_EQ(log.Reports(), std::vector<std::string>{Report(34) + "\r\n\r\n\r\n\r\n"});
 }
@@ -107,7 +101,7 @@ TEST(LogFileAppend, AFailedRewriteLeavesTheOldFileWhole) {
   const std::string file = dir.File("prog.rlf");
   TLogFile log(file);
   for (int n = 1; n <= 3; ++n) log.Append(Report(n), 32);
-  const std::string before = ReadAll(file);
+  const std::string before = testing::ReadFile(file);
   // A file size limit below the new file's size: the write of the temporary file fails.
   EXPECT_TRUE(InChild([&] {
     ::signal(SIGXFSZ, SIG_IGN);
@@ -120,7 +114,7 @@ TEST(LogFileAppend, AFailedRewriteLeavesTheOldFileWhole) {
       return std::string(e.what()).rfind("Cannot write " + file, 0) == 0;
     }
   }));
-  EXPECT_EQ(ReadAll(file), before);
+  EXPECT_EQ(testing::ReadFile(file), before);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);  // no temporary file left
 }
 

@@ -13,17 +13,11 @@
 #include "exlog/EMail.h"
 #include "exlog/ExceptionLog.h"
 #include "platform/Desktop.h"
+#include "tests/support/ReadFile.h"
 #include "tests/support/TempDir.h"
 
 namespace tavrik::exlog {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 std::vector<std::string> SplitNul(const std::string& text) {
   std::vector<std::string> parts;
@@ -87,11 +81,11 @@ TEST_F(MailTest, TheMailClientGetsEveryArgumentAsItIs) {
   TReportMail mail{"Ravlog 4.5.4\r\n$(touch hacked) `id` \"quoted\"", "", "tavrik.rlf",
                    attachments.File("Screenshot.png"), attachments.Path()};
   EXPECT_TRUE(Send(mail));
-  EXPECT_EQ(SplitNul(ReadAll(dir.File("mail.args"))),
+  EXPECT_EQ(SplitNul(testing::ReadFile(dir.File("mail.args"))),
             (std::vector<std::string>{"--utf8", "--subject", "Fout & crash?", "--body", "Zie bijlage & log",
                                       "--attach", attachments.File("tavrik.rlf"), "--attach",
                                       attachments.File("Screenshot.png"), "jan@example.org", "piet@example.net"}));
-  EXPECT_NE(ReadAll(dir.File("mail.attach")).find(mail.report), std::string::npos);
+  EXPECT_NE(testing::ReadFile(dir.File("mail.attach")).find(mail.report), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.File("url.args")));  // no need of the mailto handler
   EXPECT_FALSE(std::filesystem::exists("hacked"));
   EXPECT_TRUE(warnings.empty());
@@ -101,7 +95,7 @@ TEST_F(MailTest, AMailClientThatFailsLeavesItToTheMailtoHandler) {
   TReportMail mail{"Ravlog 4.5.4", "", "tavrik.rlf", "", attachments.Path()};
   platform::SetDesktopCommands({Fake("mail", 3), Fake("url", 0)});
   EXPECT_TRUE(Send(mail));
-  EXPECT_EQ(SplitNul(ReadAll(dir.File("url.args"))), std::vector<std::string>{MailtoUrl(options, mail)});
+  EXPECT_EQ(SplitNul(testing::ReadFile(dir.File("url.args"))), std::vector<std::string>{MailtoUrl(options, mail)});
   platform::SetDesktopCommands({dir.File("no-such-client"), Fake("url", 5)});
   EXPECT_FALSE(Send(mail));
   EXPECT_EQ(warnings, (std::vector<std::string>{"MAPI: Cannot send the MAPI message.",
@@ -119,13 +113,13 @@ TEST_F(MailTest, AReportsAttachmentsLiveInAPrivateFolderThatGoesAfterwards) {
   } catch (...) {
     log.HandleException(DescribeCurrentException());
   }
-  const std::string attach = ReadAll(dir.File("mail.attach"));
+  const std::string attach = testing::ReadFile(dir.File("mail.attach"));
   ASSERT_EQ(attach.rfind("700 ", 0), 0u) << attach;
   const std::string folder = attach.substr(4, attach.find('\n') - 4);
   EXPECT_EQ(folder.rfind(std::filesystem::temp_directory_path().string() + "/ravlog-", 0), 0u) << folder;
   EXPECT_FALSE(std::filesystem::exists(folder));
   EXPECT_NE(attach.find("Message: Upload failed."), std::string::npos);
-  EXPECT_EQ(SplitNul(ReadAll(dir.File("mail.args"))).at(6), folder + "/exlog_tests.rlf");
+  EXPECT_EQ(SplitNul(testing::ReadFile(dir.File("mail.args"))).at(6), folder + "/exlog_tests.rlf");
 }
 
 }  // namespace

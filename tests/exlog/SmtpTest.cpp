@@ -189,7 +189,8 @@ TEST_F(SmtpTest, DirectToTheRecipientsMailExchanger) {
   peer.Conversation().Start();
   testing::ScriptedDnsServer dns([](const std::string& q) {
     std::string answer = q.substr(0, 2) + std::string("\x81\x80\0\x01\0\x01\0\0\0\0", 10) + q.substr(12);
-    answer += std::string("\xC0\x0C\0\x0F\0\x01\0\0\0\x3c\0\x10\0\x0a", 14) + std::string("\x03" "127\x01" "0\x01" "0\x01" "1", 14);
+    const std::string exchange("\x03" "127" "\x01" "0" "\x01" "0" "\x01" "1" "\0", 11);  // 127.0.0.1
+    answer += std::string("\xC0\x0C\0\x0F\0\x01\0\0\0\x3c\0\x0d\0\x0a", 14) + exchange;
     return std::vector<std::string>{answer};
   });
   platform::SetDnsServers([&] { return std::vector<platform::TDnsServer>{{"127.0.0.1", dns.Port()}}; });
