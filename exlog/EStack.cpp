@@ -73,8 +73,8 @@ bool IsClassTag(int tag) {
   return tag == DW_TAG_class_type || tag == DW_TAG_structure_type || tag == DW_TAG_union_type;
 }
 
-// The declaration of a function: inlined copies point at their abstract origin, out-of-class
-// definitions at their specification.
+// The declaration of a function: inlined copies point at their abstract origin, definitions
+// outside their class at the declaration inside it.
 Dwarf_Die Declaration(Dwarf_Die die) {
   for (int hop = 0; hop < 4; ++hop) {
     Dwarf_Attribute attr;

@@ -96,9 +96,11 @@ std::string ControlText(const QWidget* widget) {
 }
 
 TQtRavlogUi::TQtRavlogUi() : geometry_file_(platform::UserConfigDir() + "/" + kGeometryFileName) {
-  // The watchdog waits for the main window: there is one to ask once the event loop runs.
-  if (QCoreApplication* app = QCoreApplication::instance())
+  // The watchdog waits for the main window: there is one to ask while the event loop runs.
+  if (QCoreApplication* app = QCoreApplication::instance()) {
     QTimer::singleShot(0, app, [running = event_loop_running_] { *running = true; });
+    QObject::connect(app, &QCoreApplication::aboutToQuit, [running = event_loop_running_] { *running = false; });
+  }
 }
 
 TDialogChoices TQtRavlogUi::ShowExceptionDialog(const TReport& report, const TRavlogModuleOptions& options) {
