@@ -1,10 +1,12 @@
 #include "app/AppException.h"
 
+#include "exlog/ExceptionLog.h"
 #include "platform/Dialogs.h"
 
 namespace tavrik {
 
 void HandleException(const std::exception& error) {
+  if (exlog::InstalledLog()) return exlog::HandleApplicationException();
   platform::CurrentDialogs().ShowMessage(error.what(), platform::TMsgDlgType::mtError);
 }
 

@@ -1,14 +1,5 @@
-// Text crosses between the system's single-byte Windows-1252 strings and Qt's strings here only.
+// The program's windows convert text with the helpers of the lowest Qt layer, the logger's
+// dialogs, which stand before the application object exists.
 #pragma once
 
-#include <QString>
-#include <string>
-
-#include "platform/CodePage.h"
-
-namespace tavrik {
-
-inline QString QStr(const std::string& ansi) { return QString::fromStdString(platform::AnsiToUtf8(ansi)); }
-inline std::string AnsiStr(const QString& text) { return platform::Utf8ToAnsi(text.toStdString()); }
-
-}  // namespace tavrik
+#include "exlog/ui/QtText.h"

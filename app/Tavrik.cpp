@@ -4,10 +4,15 @@
 
 #include "app/Program.h"
 #include "app/QtPorts.h"
+#include "exlog/ExceptionLog.h"
+#include "exlog/ui/QtRavlogUi.h"
 #include "platform/FormatSettings.h"
 
 int main(int argc, char** argv) {
+  // The logger first: an error anywhere from here on becomes a report.
+  tavrik::exlog::Install(argc, argv);
   QApplication app(argc, argv);
+  tavrik::exlog::ui::InstallRavlogUi();
   QApplication::setApplicationName("Tavrik");
   std::setlocale(LC_ALL, "");
   tavrik::platform::LoadFormatSettingsFromLocale();

@@ -2,15 +2,11 @@
 #include "net/MvWin.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include "core/StrUtils.h"
+#include "platform/Socket.h"
 
 namespace tavrik {
 
@@ -20,7 +16,7 @@ TMvSock::~TMvSock() { CloseSocket(); }
 
 void TMvSock::CloseSocket() {
   if (socket_ != -1) {
-    ::close(socket_);
+    platform::CloseSocket(socket_);
     socket_ = -1;
   }
 }
@@ -28,7 +24,7 @@ void TMvSock::CloseSocket() {
 void TMvSock::Disconnect() { CloseSocket(); }
 
 void TMvSock::AllocateSocket(int type) {
-  socket_ = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+  socket_ = platform::OpenSocket(type);
   if (socket_ == -1) throw EMvSockInvalidSocket("Cannot allocate socket.");
 }
 
@@ -37,18 +33,8 @@ void TMvSock::AllocateSocket(int type) {
 void TMvSockClient::SetUser(std::string_view user) { user_ = UpperCase(user); }
 
 uint32_t TMvSockClient::LookUpHost(const std::string& name) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* answer = nullptr;
-  int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &answer);
-  if (rc != 0 || !answer) {
-    int err = errno;
-    if (answer) ::freeaddrinfo(answer);
-    throw EMvSockSocketError(WinSockErrorFromResolver(rc != 0 ? rc : EAI_NONAME, err));
-  }
-  uint32_t address = reinterpret_cast<sockaddr_in*>(answer->ai_addr)->sin_addr.s_addr;
-  ::freeaddrinfo(answer);
+  uint32_t address = 0;
+  if (int error = platform::LookUpIPv4(name, address)) throw EMvSockSocketError(error);
   return address;
 }
 
@@ -63,9 +49,7 @@ uint32_t TMvSockClient::ResolveHost() {
   in_addr_t dotted = ::inet_addr(host_.c_str());
   if (dotted != INADDR_NONE) return dotted;
   uint32_t address = LookUpHost(host_);
-  const auto* b = reinterpret_cast<const unsigned char*>(&address);  // first byte first
-  resolved_address_ = std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
-                      std::to_string(b[3]);
+  resolved_address_ = platform::DottedAddress(address);
   return address;
 }
 
@@ -75,15 +59,8 @@ void TMvSockClient::Connect() {
   SetBufferSize(BufferSize());
   try {
     AllocateSocket(SOCK_STREAM);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(Port()));
-    address.sin_addr.s_addr = ResolveHost();
-    if (::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == -1) {
-      int err = errno;
-      // A blocking connect cut short by the send time limit answers EINPROGRESS.
-      throw EMvSockSocketError(err == EINPROGRESS ? kWsaTimedOut : WinSockErrorFromErrno(err));
-    }
+    uint32_t address = ResolveHost();
+    if (int error = platform::ConnectIPv4(socket_, address, Port())) throw EMvSockSocketError(error);
     DoStatus("Socket Connected");
   } catch (...) {
     Disconnect();

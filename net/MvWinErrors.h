@@ -1,11 +1,12 @@
-// The errors of the socket transport, and the WinSock numbering they speak: POSIX errno values
-// and resolver failures are turned into WinSock error numbers so that every message reads the
-// same on every platform ("Socket Error #10061" CR LF "Connection refused.").
+// The errors of the socket transport. They speak the WinSock numbering of the platform layer, so
+// that every message reads the same on every platform ("Socket Error #10061" CR LF
+// "Connection refused.").
 #pragma once
 
 #include <string>
 
 #include "core/Exception.h"
+#include "platform/WinSockErrors.h"
 
 namespace tavrik {
 
@@ -32,20 +33,13 @@ class EMvSockSocketError : public EMvSockException {
   int error_code_;
 };
 
-// WinSock numbers the transport itself tests for.
-constexpr int kWsaConnReset = 10054;
-constexpr int kWsaShutdown = 10058;
-constexpr int kWsaTimedOut = 10060;
-
-// The text for a WinSock error number; empty for a number the table does not know.
-std::string WinSockErrorText(int error_code);
-// "Socket Error #" + number + CR LF + WinSockErrorText(number).
-std::string SocketErrorMessage(int error_code);
-// The WinSock number for a POSIX errno value; an errno without a WinSock twin is returned as is
-// (its message then carries the number alone).
-int WinSockErrorFromErrno(int err);
-// The WinSock number for a getaddrinfo() result (11001 host not found and its kin).
-int WinSockErrorFromResolver(int gai_error, int err);
+using platform::kWsaConnReset;
+using platform::kWsaShutdown;
+using platform::kWsaTimedOut;
+using platform::SocketErrorMessage;
+using platform::WinSockErrorFromErrno;
+using platform::WinSockErrorFromResolver;
+using platform::WinSockErrorText;
 
 // Raised by the OnStatus wrapping: a new exception of the class of `e` (for the transport's own
 // classes; any other class is raised as the base Exception), whose message is the message of

@@ -1,15 +1,9 @@
 // TMvSockSocket: the receive buffer, sending, stream transfer, readiness and progress.
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstring>
 
 #include "net/MvWin.h"
+#include "platform/Socket.h"
 
 namespace tavrik {
 
@@ -33,21 +27,11 @@ void TMvSockSocket::SetIoTimeLimit(int milliseconds) {
   if (Active()) ApplyIoTimeLimit();
 }
 
-void TMvSockSocket::ApplyIoTimeLimit() {
-  timeval limit{};
-  limit.tv_sec = io_time_limit_ / 1000;
-  limit.tv_usec = (io_time_limit_ % 1000) * 1000;
-  ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  ::setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-}
+void TMvSockSocket::ApplyIoTimeLimit() { platform::SetIoTimeLimit(socket_, io_time_limit_); }
 
 void TMvSockSocket::AllocateSocket(int type) {
   TMvSock::AllocateSocket(type);
   closed_gracefully_ = false;
-  // Stream requests go out as a header and then the data in separate sends before a reply is
-  // awaited; with Nagle's algorithm each such request would stall for the delayed ACK.
-  int on = 1;
-  ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   ApplyIoTimeLimit();
 }
 
@@ -69,23 +53,18 @@ int TMvSockSocket::WriteString(const std::string& text) {
   if (text.empty()) return 0;
   if (!Active()) throw EMvSockClosedSocket("Socket is closed, cannot write");
   size_t sent = 0;
-  ssize_t last = 0;
+  platform::TSocketIo last;
   while (sent < text.size()) {
-    // MSG_NOSIGNAL: a peer that has gone is an error to report, never a SIGPIPE.
-    last = ::send(socket_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-    if (last == 0) {
+    last = platform::SendSome(socket_, text.data() + sent, text.size() - sent);
+    if (last.error) RaiseSocketError(last.error);
+    if (last.count == 0) {
       closed_gracefully_ = true;
       Disconnect();
       throw EMvSockConnClosedGraceful("Connection Closed Gracefully.");
     }
-    if (last == -1) {
-      int err = errno;
-      if (err == EINTR) continue;
-      RaiseSocketError(err == EAGAIN || err == EWOULDBLOCK ? kWsaTimedOut : WinSockErrorFromErrno(err));
-    }
-    sent += static_cast<size_t>(last);
+    sent += last.count;
   }
-  return static_cast<int>(last);
+  return static_cast<int>(last.count);
 }
 
 int64_t TMvSockSocket::WriteStream(const std::string& header, TStream& stream) {
@@ -125,18 +104,12 @@ void TMvSockSocket::ReceiveChunk() {
   else if (free_space > 2 * int64_t{buffer_size_} && capacity > 2 * int64_t{buffer_size_})
     buffer_.resize(static_cast<size_t>(capacity - buffer_size_));
 
-  ssize_t n;
-  do {
-    n = ::recv(socket_, buffer_.data() + fill_index_ - 1, buffer_.size() - fill_index_, 0);
-  } while (n == -1 && errno == EINTR);
-  if (n == 0) closed_gracefully_ = true;
-  if (n == -1) {
-    int err = errno;
-    RaiseSocketError(err == EAGAIN || err == EWOULDBLOCK ? kWsaTimedOut : WinSockErrorFromErrno(err));
-  }
-  if (n > 0) {
-    DoWork(work_count_ + n);
-    fill_index_ += static_cast<size_t>(n);
+  platform::TSocketIo got = platform::ReceiveSome(socket_, buffer_.data() + fill_index_ - 1, buffer_.size() - fill_index_);
+  if (got.error) RaiseSocketError(got.error);
+  if (got.count == 0) closed_gracefully_ = true;
+  if (got.count > 0) {
+    DoWork(work_count_ + static_cast<int64_t>(got.count));
+    fill_index_ += got.count;
   }
   if (closed_gracefully_) {
     Disconnect();
@@ -179,19 +152,7 @@ void TMvSockSocket::ReadStream(TStream& stream, int64_t count) {
 bool TMvSockSocket::Readable(int milliseconds) {
   if (BufferedCount() > 0) return true;
   if (!Active()) return false;
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
-  for (;;) {
-    int wait = -1;
-    if (milliseconds >= 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      wait = static_cast<int>(std::max<int64_t>(left, 0));
-    }
-    pollfd p{socket_, POLLIN, 0};
-    int rc = ::poll(&p, 1, wait);
-    if (rc == -1 && errno == EINTR) continue;
-    return rc == 1 && (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-  }
+  return platform::WaitReadable(socket_, milliseconds);
 }
 
 void TMvSockSocket::BeginWork(int64_t total) {

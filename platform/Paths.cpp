@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +43,15 @@ std::string StemOf(std::string_view path) {
 std::string ChangeFileName(const std::string& path, const std::string& name) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
+}
+
+std::string UserConfigDir() {
+  passwd entry{};
+  passwd* found = nullptr;
+  char buffer[4096];
+  std::string home =
+      ::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found ? found->pw_dir : "/tmp";
+  return home + "/.config";
 }
 
 bool PathExists(const std::string& path) {

@@ -18,6 +18,8 @@ std::string FolderOf(std::string_view path);
 std::string StemOf(std::string_view path);
 // `path` with its file name replaced by `name` (the whole of `name` when `path` has no folder).
 std::string ChangeFileName(const std::string& path, const std::string& name);
+// The user's configuration folder ("~/.config"), where per-user settings files live.
+std::string UserConfigDir();
 // Something (a file, a folder, ...) exists at `path`.
 bool PathExists(const std::string& path);
 // A regular file exists at `path`.
