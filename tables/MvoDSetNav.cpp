@@ -304,8 +304,9 @@ bool TMarvekTable::GetFieldData(const TField& field, void* buffer) {
 
 void TMarvekTable::GoRecord(int record) {
   Engine().Go(record);
-  // The position a Go makes is where the next batch starts from.
+  // The position a Go makes is where the next batch starts from, whatever move was pending.
   cur_recno_ = record;
+  go_top_ = go_bottom_ = false;
 }
 
 void TMarvekTable::BeforeScrollStep() {
