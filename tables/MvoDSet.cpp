@@ -328,7 +328,8 @@ void TMarvekTable::InternalOpen() {
     Select();
     Engine().QueryRowCount(Filter(), record_count_);
   }
-  if (MasterSource()) {
+  if (MasterSource() && master_link_.Active()) {
+    if (index_name_.empty()) Error("This operation requires an active index order");
     Select();
     const std::string key = MasterKey();
     Engine().SetScope(key, key);

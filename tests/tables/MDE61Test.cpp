@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/DynLib.h"
 #include "platform/Paths.h"
 #include "tests/support/TempDir.h"
@@ -9,26 +11,31 @@
 namespace tavrik {
 namespace {
 
-void ExpectLoadFails() {
-  try {
-    MDE61();
-    FAIL() << "the engine loaded";
-  } catch (const EMarvekDllError& e) {
-    EXPECT_EQ(e.Message(), "Unable to load required Marvek DLL: MDE61.DLL");
-  }
-  EXPECT_FALSE(MDE61Loaded());
+// Once loaded, the library stays loaded for the process: the failures are watched in a process
+// of their own, started afresh for the test alone.
+void ExpectLoadFails(const std::string& search_dir) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        platform::SetLibrarySearchDirs({search_dir});
+        int status = 3;
+        try {
+          MDE61();
+          status = 1;
+        } catch (const EMarvekDllError& e) {
+          status = e.Message() == "Unable to load required Marvek DLL: MDE61.DLL" && !MDE61Loaded() ? 0 : 2;
+        }
+        std::exit(status);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(MDE61Binding, MissingLibrary) {
   testing::TempDir empty;
-  platform::SetLibrarySearchDirs({empty.Path()});
-  ExpectLoadFails();
+  ExpectLoadFails(empty.Path());
 }
 
-TEST(MDE61Binding, LibraryMissingAnEntryPoint) {
-  platform::SetLibrarySearchDirs({PARTIAL_MDE61_DIR});
-  ExpectLoadFails();
-}
+TEST(MDE61Binding, LibraryMissingAnEntryPoint) { ExpectLoadFails(PARTIAL_MDE61_DIR); }
 
 TEST(MDE61Binding, LoadsBesideTheExecutableWithEveryEntryPoint) {
   platform::SetLibrarySearchDirs({platform::ExecutableDir()});

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FormatSettings.h"
 #include "tables/MvoDSet.h"
 #include "tests/server/WorkAreaFixture.h"
 #include "tests/tables/InProcessMde61.h"
@@ -15,6 +16,9 @@ namespace tavrik::testing {
 
 class TableTest : public WorkAreaTest {
  protected:
+  // Tests change the process's date formats; each starts from and leaves the same ones.
+  ~TableTest() override { platform::FormatSettings() = saved_formats_; }
+
   // An amLocal table on the data folder.
   std::unique_ptr<TMarvekTable> LocalTable(const std::string& name) {
     auto t = std::make_unique<TMarvekTable>();
@@ -40,6 +44,9 @@ class TableTest : public WorkAreaTest {
     for (; !t.Eof(); t.Next()) out.push_back(t.FieldByName(field).AsString());
     return out;
   }
+
+ private:
+  platform::TFormatSettings saved_formats_ = platform::FormatSettings();
 };
 
 }  // namespace tavrik::testing
