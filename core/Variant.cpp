@@ -57,8 +57,6 @@ std::optional<TDateTime> ParseIsoDateTime(const std::string& text) {
   return MakeDateTime(day, EncodeTimeMSecs(time));
 }
 
-std::string TwoDigits(int v) { return std::string{char('0' + v / 10 % 10), char('0' + v % 10)}; }
-
 }  // namespace
 
 TVariant TVariant::Null() {
@@ -110,7 +108,10 @@ double TVariant::AsFloat() const {
 
 int64_t TVariant::AsInteger() const {
   if (Type() == TVarType::varInteger) return std::get<int64_t>(value_);
-  const double v = AsFloat();
+  if (Type() == TVarType::varNull) CannotConvert(TVarType::varInteger);
+  std::optional<double> number;
+  if (Type() == TVarType::varText) number = ParseNumber(std::get<std::string>(value_));
+  const double v = Type() == TVarType::varText ? number.value_or(NAN) : AsFloat();
   if (!(std::fabs(v) < 9.2e18)) CannotConvert(TVarType::varInteger);
   return int64_t(std::llround(v));
 }
@@ -177,8 +178,13 @@ std::string DateTimeToIsoText(TDateTime value) {
   const int32_t msecs = DateTimeMSecs(value);
   if (msecs != 0) {
     const TTimeParts t = DecodeTimeMSecs(msecs);
-    text += " " + TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second);
-    if (t.msec) text += "." + std::to_string(1000 + t.msec).substr(1);
+    char time[16];
+    std::snprintf(time, sizeof time, " %02d:%02d:%02d", t.hour, t.minute, t.second);
+    text += time;
+    if (t.msec) {
+      std::snprintf(time, sizeof time, ".%03d", t.msec);
+      text += time;
+    }
   }
   return text;
 }

@@ -14,9 +14,9 @@ namespace tavrik {
 namespace {
 
 template <class T>
-T Native(const std::vector<char>& b) {
+T Native(const char* b) {
   T value;
-  std::memcpy(&value, b.data(), sizeof(T));
+  std::memcpy(&value, b, sizeof(T));
   return value;
 }
 
@@ -56,11 +56,16 @@ TVariant TField::Value() const {
     stream->ReadBuffer(text.data(), int64_t(text.size()));
     return text;
   }
-  std::vector<char> b(size_t(std::max(DataSize(), 1)), '\0');
-  if (!GetData(b.data())) return TVariant::Null();
+  // Most native values fit the stack; only long strings need the heap.
+  char small[64];
+  std::vector<char> large;
+  const size_t size = size_t(std::max(DataSize(), 1));
+  if (size > sizeof small) large.resize(size);
+  char* b = large.empty() ? small : large.data();
+  if (!GetData(b)) return TVariant::Null();
   switch (type_) {
     case TFieldType::ftString: case TFieldType::ftFixedChar:
-      return std::string(b.data(), strnlen(b.data(), b.size()));
+      return std::string(b, strnlen(b, size));
     case TFieldType::ftSmallint: return int(Native<int16_t>(b));
     case TFieldType::ftWord: return int(Native<uint16_t>(b));
     case TFieldType::ftBoolean: return Native<uint16_t>(b) != 0;

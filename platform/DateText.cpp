@@ -68,7 +68,10 @@ std::string DateToStr(TDateTime value) { return FormatDateTime(FormatSettings().
 
 std::string DateTimeToStr(TDateTime value) {
   std::string text = DateToStr(value);
-  if (DateTimeMSecs(value) != 0) text += " " + FormatDateTime(FormatSettings().LongTimeFormat, value);
+  if (DateTimeMSecs(value) != 0) {
+    text += ' ';
+    text += FormatDateTime(FormatSettings().LongTimeFormat, value);
+  }
   return text;
 }
 

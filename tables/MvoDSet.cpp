@@ -314,8 +314,8 @@ void TMarvekTable::InternalOpen() {
       if (f.DataType() != TFieldType::ftFloat) continue;
       const TFieldDef* def = FieldDefs().Find(f.FieldName());
       const TFieldInfo& info = infos_[size_t(def->FieldNo - 1)];
-      f.DisplayFormat = "0";
-      if (info.Decimals > 0) f.DisplayFormat += "." + std::string(size_t(info.Decimals), '0');
+      f.DisplayFormat.assign(1, '0');
+      if (info.Decimals > 0) f.DisplayFormat.append(1, '.').append(size_t(info.Decimals), '0');
       f.Precision = info.Width + 1;
     }
   }

@@ -131,6 +131,8 @@ class TMarvekTable : public TDataSet {
   void SetMasterFields(std::string fields);
   std::string Version();
   const std::string& LastError() const { return last_error_; }
+  // The physical fields of the open table, in field order.
+  const std::vector<TFieldInfo>& FieldInfos() const { return infos_; }
   // The engine's work area, 0 when the table is not open in the engine.
   int WorkArea() const { return work_area_; }
   // "Cannot perform this operation on a closed table" when closed.

@@ -95,7 +95,7 @@ TMarvekTable::TEncoded TMarvekTable::EncodeRecord(TRecordBuffer buffer) {
         bytes = present ? RightAligned(std::to_string(Get<int32_t>(value)), w) : std::string(size_t(w), ' ');
         break;
       case TFieldType::ftBoolean:
-        bytes = present ? (Get<uint16_t>(value) ? "T" : "F") : " ";
+        bytes.assign(1, present ? (Get<uint16_t>(value) ? 'T' : 'F') : ' ');
         break;
       case TFieldType::ftFloat: {
         if (!present) {

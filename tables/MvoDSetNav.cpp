@@ -1,9 +1,8 @@
 // TMarvekTable: fetching records (the server's batches through the fetch cache, the local
 // engine's cursor), decoding a record image into a buffer, moving, record numbers and counts,
 // bookmarks, resynchronising, and reading memo and blob contents.
-#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include "core/StrUtils.h"
@@ -21,15 +20,28 @@ void Put(char* at, T value) {
   std::memcpy(at, &value, sizeof(T));
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 // Decimal text with blanks around it, "." the separator; anything else (a "," among it) reads
-// as 0.
+// as 0. Every record of a browse passes here, so nothing is allocated.
 double ParseFloat(std::string_view text) {
-  const std::string t = Trim(text);
-  if (t.empty() || t.find(',') != std::string::npos) return 0;
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(t.c_str(), &end);
-  return end == t.c_str() + t.size() && errno != ERANGE && std::isfinite(v) ? v : 0;
+  const std::string_view t = TrimBlanks(text);
+  double v = 0;
+  const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), v);
+  return error == std::errc() && end == t.data() + t.size() && std::isfinite(v) ? v : 0;
+}
+
+// A decimal integer with blanks before it; anything else reads as 0.
+int32_t ParseInteger(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return 0;
+  int32_t v = 0;
+  const auto [end, error] = std::from_chars(text.data() + first, text.data() + text.size(), v);
+  return error == std::errc() && end == text.data() + text.size() ? v : 0;
 }
 
 int Digits(std::string_view s) {
@@ -189,7 +201,9 @@ TGetResult TMarvekTable::FetchLocal(TGetMode mode) {
       }
       break;
     case TGetMode::gmNext: {
-      const int before = e.RecNo();
+      // The cursor stands on cur_recno_: every move of the engine the table makes sets it, and
+      // any other move makes the dataset put the cursor back before it fetches.
+      const int before = cur_recno_;
       if (go_top_) e.GoTop();
       else e.Skip(1);
       if (e.Eof() || (!go_top_ && e.RecNo() == before)) {
@@ -199,7 +213,7 @@ TGetResult TMarvekTable::FetchLocal(TGetMode mode) {
       break;
     }
     case TGetMode::gmPrior: {
-      const int before = e.RecNo();
+      const int before = cur_recno_;
       if (go_bottom_) e.GoBottom();
       else e.Skip(-1);
       if (e.Bof() || e.Eof() || (!go_bottom_ && e.RecNo() == before)) {
@@ -246,7 +260,7 @@ void TMarvekTable::DecodeRecord(TRecordBuffer buffer) {
       case TFieldType::ftInteger: {
         if (AllBlank(text)) break;
         *has = 1;
-        const int32_t v = StrToIntDef(TrimRight(text), 0);
+        const int32_t v = ParseInteger(text);
         if (field.DataType() == TFieldType::ftSmallint) Put(value, int16_t(v));
         else Put(value, v);
         break;

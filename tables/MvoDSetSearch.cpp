@@ -46,9 +46,13 @@ bool HasUpper(const std::string& key) { return UpperCase(key).find("UPPER(") != 
 }  // namespace
 
 std::string QuoteXbaseText(std::string_view text) {
-  if (text.find('"') == std::string_view::npos) return "\"" + std::string(text) + "\"";
-  if (text.find('\'') == std::string_view::npos) return "'" + std::string(text) + "'";
-  if (text.find(']') == std::string_view::npos) return "[" + std::string(text) + "]";
+  static const char kDelimiters[][2] = {{'"', '"'}, {'\'', '\''}, {'[', ']'}};
+  for (const auto& d : kDelimiters) {
+    if (text.find(d[1]) != std::string_view::npos) continue;
+    std::string literal(1, d[0]);
+    literal.append(text).push_back(d[1]);
+    return literal;
+  }
   return "";
 }
 
@@ -239,7 +243,7 @@ TVariant TMarvekTable::Lookup(std::string_view key_fields, const std::vector<TVa
     }
     case 'C': key = PadRight(value.AsString(), size_t(std::max(e.FieldWidth(name), 0))); break;
     case 'D': key = Dtos(DateOf(value)); break;
-    case 'L': key = value.AsInteger() == -1 ? "T" : "F"; break;
+    case 'L': key.assign(1, value.AsInteger() == -1 ? 'T' : 'F'); break;
     default: key = value.AsString(); break;
   }
   e.Seek(key);
