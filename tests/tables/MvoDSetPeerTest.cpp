@@ -159,10 +159,11 @@ class PeerTableTest : public TableTest {
   }
 
   // An environment that hides deleted records from the tables of `apply_to`.
-  void HideDeleted(TComponent& module, TMarvekApplyTo apply_to) {
+  static TMarvekEnv* HideDeleted(TComponent& module, TMarvekApplyTo apply_to) {
     auto* env = new TMarvekEnv(&module);
     env->SetApplyTo(apply_to);
     env->SetDeleted(true);
+    return env;
   }
 
   static TempDir* written_;
@@ -201,11 +202,12 @@ TEST_F(PeerTableTest, OverTheServer) {
 TEST_F(PeerTableTest, ThroughTheLocalEngineLibrary) {
   TComponent module;
   TApplicationRoot root(module, TRootKind::rkDataModule);
-  HideDeleted(module, atLocal);
+  TMarvekEnv* env = HideDeleted(module, atLocal);
   TMarvekTable t;
   t.SetDatabaseName(data);
   t.SetTableName("PEOPLE.DBF");
   CheckAgainstPeer(t);
+  env->SetDeleted(false);  // the library's setting is the process's: give it back
 }
 
 TEST_F(PeerTableTest, MvtableDumpsWhatDbfreadReads) {
