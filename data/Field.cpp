@@ -84,15 +84,16 @@ TVariant TField::Value() const {
 }
 
 void TField::SetValue(const TVariant& value) {
-  if (value.IsClear()) {
-    SetData(nullptr);
-    return;
-  }
   if (IsBlob()) {
+    // An empty value empties the content, which is stored like any other.
     const std::string text = value.AsString();
     auto stream = dataset_.CreateBlobStream(*this, TBlobStreamMode::bmWrite);
     stream->WriteString(text);
     return;  // the stream hands its content to the record when it goes
+  }
+  if (value.IsClear()) {
+    SetData(nullptr);
+    return;
   }
   std::vector<char> b;
   switch (type_) {

@@ -54,7 +54,7 @@ class TField {
   double AsFloat() const { return IsNull() ? 0 : Value().AsFloat(); }
   bool AsBoolean() const { return !IsNull() && Value().AsBoolean(); }
   TDateTime AsDateTime() const { return IsNull() ? 0 : Value().AsDateTime(); }
-  void Clear() { SetData(nullptr); }
+  void Clear() { SetValue(TVariant::Null()); }
 
   // The native value into `buffer` (DataSize() bytes); false when the field is empty.
   bool GetData(void* buffer) const;

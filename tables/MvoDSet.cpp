@@ -79,8 +79,9 @@ void TMarvekTable::InternalHandleException(const std::exception& error) { last_e
 TMvEngine& TMarvekTable::Engine() {
   if (!engine_) {
     if (EngineFactory) engine_ = EngineFactory();
-    else if (access_method_ == TAccessMethod::amServer) engine_ = MakeServerEngine(*connection_);
-    else engine_ = MakeLocalEngine();
+    else if (access_method_ == TAccessMethod::amLocal) engine_ = MakeLocalEngine();
+    else if (connection_) engine_ = MakeServerEngine(*connection_);
+    else Error("No MarvekConnection specified");
   }
   return *engine_;
 }
@@ -88,7 +89,7 @@ TMvEngine& TMarvekTable::Engine() {
 void TMarvekTable::Select() { Engine().Select(work_area_); }
 
 void TMarvekTable::CheckClosed() {
-  if (Open_()) Error(kOpenTable);
+  if (WorkAreaOpen()) Error(kOpenTable);
 }
 
 // ---- properties ----
@@ -98,20 +99,23 @@ void TMarvekTable::SetMarvekConnection(TMarvekConnection* connection) {
   if (connection_) connection_->RemoveFreeNotification(this);
   connection_ = connection;
   if (connection_) connection_->FreeNotification(this);
-  if (!Open_()) engine_.reset();
+  if (!WorkAreaOpen()) engine_.reset();
   if (IsDesigning()) SetAccessMethod(connection_ ? TAccessMethod::amServer : TAccessMethod::amLocal);
 }
 
 void TMarvekTable::Notification(TComponent* component, TOperation operation) {
   TDataSet::Notification(component, operation);
   if (operation == TOperation::opRemove && component == connection_) {
+    // The connection is being destroyed: nothing more may be asked of it, and the session that
+    // held the work area goes with it.
+    connection_ = nullptr;
+    engine_.reset();
+    work_area_ = 0;
     try {
       Close();
     } catch (const std::exception&) {
-      work_area_ = 0;  // the connection, and the session holding the work area, are going
+      // closing a table whose engine is gone only drops what the table holds
     }
-    connection_ = nullptr;
-    engine_.reset();
   }
 }
 
@@ -123,7 +127,7 @@ void TMarvekTable::Loaded() {
 
 void TMarvekTable::SetAccessMethod(TAccessMethod method) {
   if (method == access_method_) return;
-  if (Open_() || Active()) Error("Cannot change data access method while table is open");
+  if (WorkAreaOpen() || Active()) Error("Cannot change data access method while table is open");
   access_method_ = method;
   ClearCache();
   engine_.reset();
@@ -148,7 +152,7 @@ void TMarvekTable::SetFetchCount(int count) {
 
 void TMarvekTable::SetPassword(const std::string& password) {
   password_ = password;
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   Engine().SetPassword(password);
   if (Active()) Resync(0);
@@ -156,7 +160,7 @@ void TMarvekTable::SetPassword(const std::string& password) {
 
 void TMarvekTable::SetOEMTranslate(bool value) {
   oem_translate_ = value;
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   Engine().SetTranslate(value);
   if (Active()) Resync(0);
@@ -164,7 +168,7 @@ void TMarvekTable::SetOEMTranslate(bool value) {
 
 void TMarvekTable::SetTurboRead(bool value) {
   turbo_read_ = value;
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   Engine().SetTurboRead(value);
 }
@@ -177,7 +181,7 @@ void TMarvekTable::SetSequenced(bool value) {
 void TMarvekTable::SetExtraIndexes(std::vector<std::string> files) {
   extra_indexes_ = std::move(files);
   index_name_.clear();
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   Engine().CloseIndexes();
   OpenExtraIndexes();
@@ -193,18 +197,18 @@ void TMarvekTable::OpenExtraIndexes() {
 }
 
 int TMarvekTable::CurrentOrder() {
-  if (!Open_()) Error(kClosedTable);
+  if (!WorkAreaOpen()) Error(kClosedTable);
   Select();
   return Engine().IndexOrd();
 }
 
 bool TMarvekTable::IsEncrypted() {
-  if (!Open_()) Error(kClosedTable);
+  if (!WorkAreaOpen()) Error(kClosedTable);
   return encrypted_;
 }
 
 int TMarvekTable::RecCount() {
-  if (!Open_()) return 0;
+  if (!WorkAreaOpen()) return 0;
   Select();
   return Engine().RecCount();
 }
@@ -228,7 +232,7 @@ bool TMarvekTable::GetCanModify() {
 // ---- index definitions ----
 
 TIndexDefs& TMarvekTable::IndexDefs() {
-  if (Open_() && !index_defs_.Updated) RefreshIndexDefs();
+  if (WorkAreaOpen() && !index_defs_.Updated) RefreshIndexDefs();
   return index_defs_;
 }
 
@@ -290,7 +294,7 @@ void TMarvekTable::RefreshIndexDefs() {
 // ---- opening ----
 
 void TMarvekTable::InternalOpen() {
-  if (!Open_()) {
+  if (!WorkAreaOpen()) {
     record_count_ = 0;
     field_count_ = 0;
   }
@@ -305,7 +309,7 @@ void TMarvekTable::InternalOpen() {
     throw;
   }
   opening_ = false;
-  if (!Open_()) Error("Unable to open table.\rFile: " + TablePath());
+  if (!WorkAreaOpen()) Error("Unable to open table.\rFile: " + TablePath());
 
   if (FieldCount() == 0) {
     CreateFields();
@@ -347,7 +351,7 @@ void TMarvekTable::InternalOpen() {
 }
 
 void TMarvekTable::InternalInitFieldDefs() {
-  if (opening_ || !Open_()) EngineOpen();
+  if (opening_ || !WorkAreaOpen()) EngineOpen();
   infos_.clear();
   FieldDefs().Clear();
   Select();
@@ -428,7 +432,7 @@ void TMarvekTable::EngineOpen() {
     p.TableName = slash == std::string::npos ? table_name_ : table_name_.substr(slash + 1);
     if (database_name_.empty()) {
       error = "Missing DatabaseName property";
-    } else if (!Open_()) {
+    } else if (!WorkAreaOpen()) {
       connection_->SetDatabaseAlias(database_name_);
       work_area_ = Engine().Use(p, info);
       if (info.ErrorCode > 0) error = info.ErrorMessage;
@@ -437,7 +441,7 @@ void TMarvekTable::EngineOpen() {
       work_area_ = 0;
       Error(error);
     }
-  } else if (!Open_()) {
+  } else if (!WorkAreaOpen()) {
     p.DatabaseName = LocalFolder();
     p.TableName = table_name_;
     table_path_ = p.DatabaseName + table_name_ + (HasExtension(table_name_) ? "" : ".DBF");
@@ -465,7 +469,7 @@ void TMarvekTable::EngineOpen() {
     OpenExtraIndexes();
   }
   record_count_ = phys_count_;
-  if (!Open_()) {
+  if (!WorkAreaOpen()) {
     if (access_method_ == TAccessMethod::amServer && (connection_->User().empty() || connection_->Password().empty()))
       Error("Must include User Name and Password to open table through the Marvek Database Server");
     Error("Unable to open table.\rFile: " + TablePath());
@@ -510,7 +514,7 @@ void TMarvekTable::InternalClose() {
   ClearCache();
   remembered_recno_ = appended_recno_ = 0;
   appended_already_ = false;
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   const int area = work_area_;
   work_area_ = 0;
   // A connection that is gone took the session, and its work areas, with it.

@@ -213,7 +213,7 @@ class TMarvekTable : public TDataSet {
   [[noreturn]] void Error(const std::string& message);
   TMvEngine& Engine();
   void Select();
-  bool Open_() const { return work_area_ != 0; }
+  bool WorkAreaOpen() const { return work_area_ != 0; }
   void CheckClosed();
   void EngineOpen();
   std::string LocalFolder();
@@ -223,11 +223,17 @@ class TMarvekTable : public TDataSet {
   void OpenExtraIndexes();
   void AssignBufferOffsets();
   int BoundFieldCount() const;
-  void ClearCache() { cache_.clear(), filled_ = -1; }
+  void ClearCache() {
+    cache_.clear();
+    filled_ = -1;
+  }
 
   // buffers (MvoDSet.cpp)
   int32_t TrailerRecNo(TRecordBuffer buffer) const;
   void SetTrailer(TRecordBuffer buffer, int32_t record, TBookmarkFlag flag);
+  // The active buffer takes the engine's record (Eof, then RecNo: after the last when at the
+  // end); returns the record number.
+  int TrailerFromEngine();
   char* Slot(TRecordBuffer buffer, int slot) const { return buffer + blob_offset_ + slot * kBlobSlotSize; }
   void ResetSlot(TRecordBuffer buffer, int slot);
   void SetSlotContent(TRecordBuffer buffer, int slot, const std::string& content);

@@ -171,6 +171,14 @@ void TMarvekTable::WriteBlobs(TRecordBuffer buffer) {
   }
 }
 
+int TMarvekTable::TrailerFromEngine() {
+  TMvEngine& e = Engine();
+  const bool at_end = e.Eof();
+  const int record = e.RecNo();
+  SetTrailer(ActiveBuffer(), record, at_end ? TBookmarkFlag::bfEOF : TBookmarkFlag::bfCurrent);
+  return record;
+}
+
 // ---- append, post, add ----
 
 void TMarvekTable::Append() {
@@ -178,7 +186,7 @@ void TMarvekTable::Append() {
     TDataSet::Append();
   } else {
     if (read_only_) Error("Cannot modify a read-only data set");
-    if (Open_()) {
+    if (WorkAreaOpen()) {
       Select();
       TMvEngine& e = Engine();
       e.AppendBlank();
@@ -192,7 +200,7 @@ void TMarvekTable::Append() {
 
 void TMarvekTable::DoBeforeInsert() {
   TDataSet::DoBeforeInsert();
-  if (Open_()) {
+  if (WorkAreaOpen()) {
     Select();
     remembered_recno_ = TrailerRecNo(ActiveBuffer());
   }
@@ -215,7 +223,7 @@ void TMarvekTable::DoOnNewRecord() {
 }
 
 void TMarvekTable::InternalPost() {
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   TMvEngine& e = Engine();
   // Every value is encoded before anything is sent, so a value that does not fit adds no row.
@@ -237,12 +245,7 @@ void TMarvekTable::InternalPost() {
   WriteBlobs(ActiveBuffer());
   e.Commit();
   e.Unlock(0);
-  if (!speed_mode_) {
-    const bool at_end = e.Eof();
-    const int record = e.RecNo();
-    SetTrailer(ActiveBuffer(), record, at_end ? TBookmarkFlag::bfEOF : TBookmarkFlag::bfCurrent);
-    cur_recno_ = record;
-  }
+  if (!speed_mode_) cur_recno_ = TrailerFromEngine();
   remembered_recno_ = 0;
   appended_already_ = false;
   appended_recno_ = 0;
@@ -250,7 +253,7 @@ void TMarvekTable::InternalPost() {
 
 void TMarvekTable::InternalAddRecord(TRecordBuffer buffer, bool) {
   if (read_only_) Error("Cannot modify a read-only data set");
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   TMvEngine& e = Engine();
   const TEncoded encoded = EncodeRecord(buffer);
@@ -262,16 +265,13 @@ void TMarvekTable::InternalAddRecord(TRecordBuffer buffer, bool) {
   e.Commit();
   // AppendBlank locked the new record; others may change it once it is stored.
   e.Unlock(0);
-  const bool at_end = e.Eof();
-  const int record = e.RecNo();
-  SetTrailer(ActiveBuffer(), record, at_end ? TBookmarkFlag::bfEOF : TBookmarkFlag::bfCurrent);
-  cur_recno_ = record;
+  cur_recno_ = TrailerFromEngine();
 }
 
 // ---- edit, cancel, delete ----
 
 void TMarvekTable::InternalEdit() {
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   TMvEngine& e = Engine();
   const int record = speed_mode_ ? e.RecNo() : TrailerRecNo(ActiveBuffer());
@@ -283,7 +283,7 @@ void TMarvekTable::InternalEdit() {
 }
 
 void TMarvekTable::InternalCancel() {
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   if (remembered_recno_ != 0) SetTrailer(ActiveBuffer(), remembered_recno_, TBookmarkFlag::bfCurrent);
   remembered_recno_ = 0;
@@ -293,7 +293,7 @@ void TMarvekTable::InternalCancel() {
 
 void TMarvekTable::Cancel() {
   TDataSet::Cancel();
-  if (Open_()) {
+  if (WorkAreaOpen()) {
     Select();
     Engine().Unlock(0);
   }
@@ -301,7 +301,7 @@ void TMarvekTable::Cancel() {
 
 void TMarvekTable::InternalDelete() {
   if (read_only_) Error("Cannot modify a read-only data set");
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   TMvEngine& e = Engine();
   bool empty = IsEmpty();
@@ -326,10 +326,7 @@ void TMarvekTable::InternalDelete() {
   } else {
     e.Delete();
   }
-  if (!speed_mode_) {
-    const bool at_end = e.Eof();
-    SetTrailer(ActiveBuffer(), e.RecNo(), at_end ? TBookmarkFlag::bfEOF : TBookmarkFlag::bfCurrent);
-  }
+  if (!speed_mode_) TrailerFromEngine();
   count_needs_refresh_ = true;
   filled_ = -1;
 }

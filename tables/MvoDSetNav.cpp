@@ -333,12 +333,12 @@ void TMarvekTable::AfterScrollStep() {
 }
 
 void TMarvekTable::DoAfterScroll() {
-  if (Open_() && cursor_open_) UpdateCursorPos();
+  if (WorkAreaOpen() && cursor_open_) UpdateCursorPos();
   TDataSet::DoAfterScroll();
 }
 
 void TMarvekTable::First() {
-  if (!Open_()) {
+  if (!WorkAreaOpen()) {
     TDataSet::First();  // the framework's answer to a closed dataset
     return;
   }
@@ -352,7 +352,7 @@ void TMarvekTable::First() {
 }
 
 void TMarvekTable::Next() {
-  if (!speed_mode_ || !Open_()) {
+  if (!speed_mode_ || !WorkAreaOpen()) {
     TDataSet::MoveBy(1);
     return;
   }
@@ -362,7 +362,7 @@ void TMarvekTable::Next() {
 }
 
 void TMarvekTable::Prior() {
-  if (!speed_mode_ || !Open_()) {
+  if (!speed_mode_ || !WorkAreaOpen()) {
     TDataSet::MoveBy(-1);
     return;
   }
@@ -373,7 +373,7 @@ void TMarvekTable::Prior() {
 
 int TMarvekTable::MoveBy(int distance) {
   filled_ = -1;
-  if (!speed_mode_ || !Open_()) return TDataSet::MoveBy(distance);
+  if (!speed_mode_ || !WorkAreaOpen()) return TDataSet::MoveBy(distance);
   Select();
   Engine().Skip(distance);
   if (distance > 0) go_top_ = false;
@@ -382,7 +382,7 @@ int TMarvekTable::MoveBy(int distance) {
 }
 
 bool TMarvekTable::Bof() {
-  if (!speed_mode_ || !Open_()) return TDataSet::Bof();
+  if (!speed_mode_ || !WorkAreaOpen()) return TDataSet::Bof();
   Select();
   return Engine().Bof() || TDataSet::Bof();
 }
@@ -390,7 +390,7 @@ bool TMarvekTable::Bof() {
 bool TMarvekTable::Eof() {
   // Outside SpeedMode the engine's cursor stands wherever the last batch ended, so only the
   // dataset knows whether its records are used up.
-  if (!speed_mode_ || !Open_()) return TDataSet::Eof();
+  if (!speed_mode_ || !WorkAreaOpen()) return TDataSet::Eof();
   Select();
   return Engine().Eof() || TDataSet::Eof();
 }
@@ -432,7 +432,7 @@ void TMarvekTable::InternalGotoBookmark(const TBookmark& bookmark) {
 void TMarvekTable::SetSpeedMode(bool value) {
   if (value == speed_mode_) return;
   speed_mode_ = value;
-  if (!Open_() || !Active()) return;
+  if (!WorkAreaOpen() || !Active()) return;
   if (value) {
     UpdateCursorPos();
   } else {
@@ -445,7 +445,7 @@ void TMarvekTable::SetSpeedMode(bool value) {
 // ---- record numbers and counts ----
 
 int TMarvekTable::RecNo() {
-  if (!Open_()) return 0;
+  if (!WorkAreaOpen()) return 0;
   if (speed_mode_) {
     Select();
     return Engine().RecNo();
@@ -455,7 +455,7 @@ int TMarvekTable::RecNo() {
 }
 
 void TMarvekTable::SetRecNo(int record) {
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   if (speed_mode_) {
     Select();
     GoRecord(record);
@@ -469,7 +469,7 @@ void TMarvekTable::SetRecNo(int record) {
 }
 
 int TMarvekTable::GetRecNo() {
-  if (!Open_() || !cursor_open_) return 0;
+  if (!WorkAreaOpen() || !cursor_open_) return 0;
   Select();
   UpdateCursorPos();
   if (index_name_.empty() || table_type_ == TMarvekTableType::ttMXNTX) return cur_recno_;
@@ -482,7 +482,7 @@ int TMarvekTable::GetRecNo() {
 }
 
 void TMarvekTable::SetRecNoStep(int value) {
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   CheckBrowseMode();
   Select();
   GoRecord(value);
@@ -492,7 +492,7 @@ void TMarvekTable::SetRecNoStep(int value) {
 }
 
 int TMarvekTable::GetRecordCount() {
-  if (!Open_()) return 0;
+  if (!WorkAreaOpen()) return 0;
   if (count_needs_refresh_ || record_count_ == -1) RefreshCount();
   return record_count_;
 }
@@ -512,7 +512,7 @@ void TMarvekTable::RefreshCount() {
 // ---- resynchronising ----
 
 void TMarvekTable::Resync(TResyncMode mode) {
-  if (!Open_() || speed_mode_ || !Active()) return;
+  if (!WorkAreaOpen() || speed_mode_ || !Active()) return;
   Select();
   const int record = TrailerRecNo(ActiveBuffer());
   if (record > 0) GoRecord(record);
@@ -521,7 +521,7 @@ void TMarvekTable::Resync(TResyncMode mode) {
 
 void TMarvekTable::Refresh() {
   CheckBrowseMode();
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   count_needs_refresh_ = true;
   Select();
   const std::string filter = Engine().DBFilter();
@@ -546,7 +546,7 @@ int TMarvekTable::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
   std::memcpy(&ra, a.data(), 4);
   std::memcpy(&rb, b.data(), 4);
   const int by_number = ra < rb ? -1 : (ra > rb ? 1 : 0);
-  if (index_name_.empty() || !Open_()) return by_number;
+  if (index_name_.empty() || !WorkAreaOpen()) return by_number;
   Select();
   TMvEngine& e = Engine();
   const int remembered = cur_recno_;

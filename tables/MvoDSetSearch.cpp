@@ -139,7 +139,7 @@ bool TMarvekTable::SeekKey(const TField& field, const TVariant& value, int order
 
 bool TMarvekTable::Locate(std::string_view key_fields, const std::vector<TVariant>& key_values,
                           TLocateOptions options) {
-  if (!Active() || !Open_() || !cursor_open_) return false;
+  if (!Active() || !WorkAreaOpen() || !cursor_open_) return false;
   const std::vector<TField*> fields = GetFieldList(UpperCase(key_fields));
   if (fields.empty()) return false;
   const bool ci = options & loCaseInsensitive;
@@ -220,7 +220,7 @@ bool TMarvekTable::Locate(std::string_view key_fields, const std::vector<TVarian
 TVariant TMarvekTable::Lookup(std::string_view key_fields, const std::vector<TVariant>& key_values,
                               std::string_view result_field) {
   TVariant result = TVariant::Null();
-  if (!Active() || !Open_() || key_values.empty() || key_values[0].IsClear()) return result;
+  if (!Active() || !WorkAreaOpen() || key_values.empty() || key_values[0].IsClear()) return result;
   if (index_name_.empty() || key_values.size() > 1) {
     if (Locate(key_fields, key_values, 0)) result = FieldByName(result_field).Value();
     return result;
@@ -296,7 +296,7 @@ void TMarvekTable::SetIndexName(const std::string& name) {
   };
   if (ntx ? base(name) == base(index_name_) : name == index_name_) return;
   index_name_ = name;
-  if (!Open_()) return;
+  if (!WorkAreaOpen()) return;
   Select();
   if (Active()) CheckBrowseMode();
   TMvEngine& e = Engine();
@@ -336,12 +336,12 @@ void TMarvekTable::SetIndexName(const std::string& name) {
 
 void TMarvekTable::SetFilter(const std::string& text) {
   TDataSet::SetFilter(text);
-  if (Open_() && cursor_open_) ApplyFilter(Filtered() && !Filter().empty() ? Filter() : std::string());
+  if (WorkAreaOpen() && cursor_open_) ApplyFilter(Filtered() && !Filter().empty() ? Filter() : std::string());
 }
 
 void TMarvekTable::SetFiltered(bool value) {
   TDataSet::SetFiltered(value);
-  if (Open_() && cursor_open_) ApplyFilter(Filtered() && !Filter().empty() ? Filter() : std::string());
+  if (WorkAreaOpen() && cursor_open_) ApplyFilter(Filtered() && !Filter().empty() ? Filter() : std::string());
 }
 
 void TMarvekTable::ApplyFilter(const std::string& expression) {
@@ -359,8 +359,7 @@ void TMarvekTable::ApplyFilter(const std::string& expression) {
   e.QueryRowCount(expression, count);
   record_count_ = count;
   // The engine stands on the first record that passes; the dataset follows it there.
-  const bool at_end = e.Eof();
-  SetTrailer(ActiveBuffer(), e.RecNo(), at_end ? TBookmarkFlag::bfEOF : TBookmarkFlag::bfCurrent);
+  TrailerFromEngine();
   count_needs_refresh_ = true;
   filled_ = -1;
   CursorPosChanged();
@@ -386,7 +385,7 @@ void TMarvekTable::SetScoped(bool value) {
 }
 
 void TMarvekTable::ApplyScope() {
-  if (!Open_()) Error(kClosedTable);
+  if (!WorkAreaOpen()) Error(kClosedTable);
   CheckBrowseMode();
   Select();
   TMvEngine& e = Engine();
@@ -399,8 +398,7 @@ void TMarvekTable::ApplyScope() {
     if (e.Eof()) e.GoBottom();
     else e.Skip(-1);
   }
-  const bool at_end = e.Eof();
-  SetTrailer(ActiveBuffer(), e.RecNo(), at_end ? TBookmarkFlag::bfEOF : TBookmarkFlag::bfCurrent);
+  TrailerFromEngine();
   count_needs_refresh_ = true;
   filled_ = -1;
   CursorPosChanged();
@@ -456,7 +454,7 @@ std::string TMarvekTable::MasterKey() {
 }
 
 void TMarvekTable::MasterChanged() {
-  if (!Active() || !Open_() || !cursor_open_ || !master_link_.DataSource()) return;
+  if (!Active() || !WorkAreaOpen() || !cursor_open_ || !master_link_.DataSource()) return;
   Select();
   if (!master_link_.Active()) {
     if (last_master_key_.empty()) return;

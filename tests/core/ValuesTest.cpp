@@ -7,6 +7,7 @@
 #include "core/DateTime.h"
 #include "core/Params.h"
 #include "core/Variant.h"
+#include "tests/support/ErrorText.h"
 
 namespace tavrik {
 namespace {
@@ -82,18 +83,10 @@ TEST(Variants, Conversions) {
   EXPECT_EQ(TVariant(3), TVariant(3.0));
   EXPECT_FALSE(TVariant("3") == TVariant(3));
   EXPECT_FALSE(TVariant::Null() == TVariant());
-  auto message = [](const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const EVariantError& e) {
-      return e.Message();
-    }
-    return std::string("(nothing raised)");
-  };
-  EXPECT_EQ(message([] { TVariant("12x").AsInteger(); }), "Could not convert variant of type (Text) into type (Integer)");
-  EXPECT_EQ(message([] { TVariant::Null().AsFloat(); }), "Could not convert variant of type (Null) into type (Double)");
-  EXPECT_EQ(message([] { TVariant("5/11/2003").AsDateTime(); }), "Could not convert variant of type (Text) into type (Date)");
-  EXPECT_EQ(message([] { TVariant("yes").AsBoolean(); }), "Could not convert variant of type (Text) into type (Boolean)");
+  EXPECT_EQ(testing::MessageOf([] { TVariant("12x").AsInteger(); }), "Could not convert variant of type (Text) into type (Integer)");
+  EXPECT_EQ(testing::MessageOf([] { TVariant::Null().AsFloat(); }), "Could not convert variant of type (Null) into type (Double)");
+  EXPECT_EQ(testing::MessageOf([] { TVariant("5/11/2003").AsDateTime(); }), "Could not convert variant of type (Text) into type (Date)");
+  EXPECT_EQ(testing::MessageOf([] { TVariant("yes").AsBoolean(); }), "Could not convert variant of type (Text) into type (Boolean)");
 }
 
 template <class T>
@@ -149,25 +142,17 @@ TEST(Params, NativeFormsGoThereAndBack) {
 }
 
 TEST(Params, ErrorsAndLookup) {
-  auto message = [](const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const EDatabaseError& e) {
-      return e.Message();
-    }
-    return std::string("(nothing raised)");
-  };
-  EXPECT_EQ(message([] { TParam("DIR", TFieldType::ftUnknown, TParamType::ptInput).NativeValue(); }),
+  EXPECT_EQ(testing::MessageOf([] { TParam("DIR", TFieldType::ftUnknown, TParamType::ptInput).NativeValue(); }),
             "Field 'DIR' is of an unknown type");
-  EXPECT_EQ(message([] { TParam("DIR", TFieldType::ftVariant, TParamType::ptInput).NativeValue(); }),
+  EXPECT_EQ(testing::MessageOf([] { TParam("DIR", TFieldType::ftVariant, TParamType::ptInput).NativeValue(); }),
             "Field 'DIR' is of an unsupported type");
-  EXPECT_EQ(message([] { TParam("N", TFieldType::ftInteger, TParamType::ptOutput).SetNativeValue("ab"); }),
+  EXPECT_EQ(testing::MessageOf([] { TParam("N", TFieldType::ftInteger, TParamType::ptOutput).SetNativeValue("ab"); }),
             "Parameter 'N' value is too short");
   TParams params;
   params.Add("Files", TFieldType::ftString, TParamType::ptInput).SetValue("x");
   EXPECT_EQ(params.ParamByName("FILES").Value(), TVariant("x"));
   EXPECT_EQ(params.FindParam("other"), nullptr);
-  EXPECT_EQ(message([&] { params.ParamByName("other"); }), "Parameter 'other' not found");
+  EXPECT_EQ(testing::MessageOf([&] { params.ParamByName("other"); }), "Parameter 'other' not found");
 }
 
 }  // namespace

@@ -9,19 +9,11 @@
 #include "core/StrUtils.h"
 #include "platform/FormatSettings.h"
 #include "tables/MvoEnv.h"
+#include "tests/support/ErrorText.h"
 #include "tests/tables/TableFixture.h"
 
 namespace tavrik::testing {
 namespace {
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
-}
 
 // A data link that wants several buffers, as a grid showing five rows would.
 class TGridLink : public TDataLink {
@@ -397,6 +389,13 @@ TEST_F(LocalTableTest, MemoContentsReadOnceAndWrittenAtPost) {
   t->Open();
   t->Last();
   EXPECT_EQ(t->FieldByName("NOTE").AsString(), std::string(3000, 'm'));
+  t->First();
+  t->Edit();
+  t->FieldByName("NOTE").Clear();
+  t->Post();
+  t->Close();
+  t->Open();
+  EXPECT_TRUE(t->FieldByName("NOTE").IsNull());
   EXPECT_EQ(MessageOf([&] { t->FieldByName("NOTE").SetAsString("x"); }),
             "Data set must be in Edit or Insert mode to update");
 }

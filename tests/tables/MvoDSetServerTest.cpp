@@ -2,19 +2,11 @@
 // directions, record locks keep two clients apart, and edits reach the table on disk.
 #include <gtest/gtest.h>
 
+#include "tests/support/ErrorText.h"
 #include "tests/tables/TableFixture.h"
 
 namespace tavrik::testing {
 namespace {
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
-}
 
 class ServerTableTest : public TableTest {
  protected:
@@ -141,6 +133,17 @@ TEST_F(ServerTableTest, PostCancelDeleteAndMemosReachTheDisk) {
   EXPECT_EQ(t->FieldByName("NOTE").AsString(), "a memo\r\nof two lines");
   t->Close();
   EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ServerTableTest, DestroyingTheConnectionClosesItsTables) {
+  auto c = Connect();
+  auto t = ServerTable(*c, "PEOPLE.DBF");
+  t->Open();
+  c.reset();
+  EXPECT_FALSE(t->Active());
+  EXPECT_EQ(t->MarvekConnection(), nullptr);
+  EXPECT_EQ(t->WorkArea(), 0);
+  EXPECT_EQ(MessageOf([&] { t->Open(); }), "No MarvekConnection specified");
 }
 
 TEST_F(ServerTableTest, VersionNamesTheServerEngine) {

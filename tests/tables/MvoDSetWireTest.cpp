@@ -6,6 +6,8 @@
 #include "core/StrUtils.h"
 #include "tables/MvoDSet.h"
 #include "tests/net/ScriptedServer.h"
+#include "tests/support/ErrorText.h"
+#include "tests/tables/TableFixture.h"
 
 namespace tavrik::testing {
 namespace {
@@ -19,7 +21,7 @@ struct Step {
   std::string reply;
 };
 
-struct TField4 {
+struct TScriptField {
   std::string name;
   char type;
   int width;
@@ -28,7 +30,7 @@ struct TField4 {
 
 // A table as the scripted server describes it.
 struct TScriptTable {
-  std::vector<TField4> fields;
+  std::vector<TScriptField> fields;
   int RecordSize() const {
     int size = 1;
     for (const auto& f : fields) size += f.width;
@@ -93,15 +95,6 @@ std::vector<Step> OpenSteps(const TScriptTable& t, const std::string& table, con
 
 std::vector<Step> CloseSteps(const std::string& alias) { return {{"0530", "1", alias}, {"0523", "", "Y"}}; }
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
-}
-
 class WireTest : public ::testing::Test {
  protected:
   // Starts the script (a login, then `steps` in order, then a logout) and connects.
@@ -110,13 +103,7 @@ class WireTest : public ::testing::Test {
     for (const auto& part : parts)
       for (const Step& s : part) server.Expect(s.code, s.payload).Reply("0001", s.reply);
     server.Logout("PORTAL");
-    server.Start();
-    connection.SetPort(server.Port());
-    connection.SetTimeOut(5000);
-    connection.SetUser("PORTAL");
-    connection.SetPassword("qz7rmw");
-    connection.SetActive(true);
-    ASSERT_TRUE(connection.LoggedIn());
+    StartAndLogIn(server, connection);
     table.SetName("LogTbl");
     table.SetAccessMethod(TAccessMethod::amServer);
     table.SetMarvekConnection(&connection);
@@ -342,6 +329,90 @@ TEST_F(WireTest, FailedPostNeverLeavesExtraBlankRows) {
   EXPECT_EQ(table.FieldByName("QTY").AsInteger(), 12);
   table.Close();
   EXPECT_EQ(Finish(), "");
+}
+
+// An index file whose order has no tag name is refused when the index definitions are read.
+TEST_F(WireTest, IndexWithoutTagIsRefused) {
+  Run({OpenSteps(kLog, "LOG.DBF", {{2, 1, kLog.Record({})}}),
+       {{"0533", "", ""},
+        {"0620", PadRight("FILES", 255) + PadRight("X.MXI", 255), "1"},
+        {"0563", Hex8(3000), "1"},
+        {"0526", "", "0"},
+        {"0507", "0001", "0"},
+        {"0554", "", "EVENT"},
+        {"0525", "1", "X.MXI"},
+        {"0518", "0001", ""},
+        {"0507", "0000", "1"}},
+       CloseSteps("LOG")});
+  table.SetTableName("LOG.DBF");
+  table.Open();
+  EXPECT_EQ(MessageOf([&] { table.SetExtraIndexes({"X.MXI"}); }), "Invalid Index File or Tag");
+  table.Close();
+  EXPECT_EQ(Finish(), "");
+}
+
+const TScriptTable kPictures{{{"NAME", 'C', 5, 0}, {"PIC", 'B', 10, 0}}};
+
+// A blob the server stores shorter than it was given fails the post, which stays in edit.
+TEST_F(WireTest, BlobStoredShortFailsThePost) {
+  const std::string row = kPictures.Record({"abc", "         1"});
+  Run({OpenSteps(kPictures, "PICS.DBF", {{0, 1, row}, {2, 2, kPictures.Record({})}}),
+       {{"0502", "1", "Y"}, {"0493", "00000001", "00000001"}, {"0515", "", row}},
+       {{"0493", "00000001", "00000001"},
+        {"0478", "", "N"},
+        {"0499", row, ""},
+        {"0498", PadRight("PIC", 10) + Hex8(3) + "xyz", ""},
+        {"0624", "", Hex8(2)}},
+       {{"0493", "00000001", "00000001"}, {"0626", Traverse(false, false, 0, 1, 1), Batch({{0, 1, row}})}, {"0510", "00000000", ""}},
+       CloseSteps("PICS")});
+  table.SetTableName("PICS.DBF");
+  table.Open();
+  table.Edit();
+  table.FieldByName("PIC").SetAsString("xyz");
+  EXPECT_EQ(MessageOf([&] { table.Post(); }), "Blob Write Error");
+  EXPECT_EQ(table.State(), TDataSetState::dsEdit);
+  table.Cancel();
+  table.Close();
+  EXPECT_EQ(Finish(), "");
+}
+
+const TScriptTable kOrders{{{"ID", 'C', 3, 0}, {"ITEM", 'C', 5, 0}}};
+
+std::string ScopeRequest(const std::string& key) {
+  return IntToHex(int(key.size()), 4) + IntToHex(int(key.size()), 4) + PadRight(key, 255) + PadRight(key, 255);
+}
+
+// A detail table on the server follows its master by a key range the server must accept.
+class WireDetailTest : public TableTest {};
+
+TEST_F(WireDetailTest, RangeRefusedForTheNextMaster) {
+  MakeTable("CUST.DBF", "ID,C,3,0", 2, [](xbase::TWorkAreaSet& s, int i) { s.Replace("ID", 1024, "C" + std::to_string(i)); });
+  ScriptedServer server;
+  server.Login()
+      .Expect("0469", UseRequest("ORDERS.DBF", "BYID")).Reply("0001", UseReply(1, 1, kOrders))
+      .Expect("0581", "").Reply("0001", kOrders.Structure())
+      .Expect("0567", ScopeRequest("C1 ")).Reply("0001", "Y")
+      .Expect("0495", "").Reply("0001", "")
+      .Expect("0626", Traverse(true, false, 1, 0, 0)).Reply("0001", Batch({{0, 1, kOrders.Record({"C1", "I1"})}, {2, 2, kOrders.Record({})}}))
+      .Expect("0567", ScopeRequest("C2 ")).Reply("0001", "N");
+  for (const Step& step : CloseSteps("ORDERS")) server.Expect(step.code, step.payload).Reply("0001", step.reply);
+  server.Logout("PORTAL");
+  TMarvekConnection connection;
+  StartAndLogIn(server, connection);
+  auto master = LocalTable("CUST.DBF");
+  TDataSource source;
+  source.SetDataSet(master.get());
+  master->Open();
+  auto detail = ServerTable(connection, "ORDERS.DBF");
+  detail->SetIndexName("BYID");
+  detail->SetMasterSource(&source);
+  detail->SetMasterFields("ID");
+  detail->Open();
+  EXPECT_EQ(detail->FieldByName("ITEM").AsString(), "I1");
+  EXPECT_EQ(MessageOf([&] { master->Next(); }), "Scope Set failed");
+  detail->Close();
+  connection.SetActive(false);
+  EXPECT_EQ(server.Finish(), "");
 }
 
 // Opening fails with the table's own texts, and a failed open leaves the table closed with no

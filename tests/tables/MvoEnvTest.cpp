@@ -11,19 +11,7 @@
 namespace tavrik::testing {
 namespace {
 
-class EnvTest : public TableTest {
- protected:
-  // A connection to `server`, logged in as PORTAL; the script gets the login and the logout.
-  void Connect(ScriptedServer& server, TMarvekConnection& connection) {
-    server.Start();
-    connection.SetPort(server.Port());
-    connection.SetTimeOut(5000);
-    connection.SetUser("PORTAL");
-    connection.SetPassword("qz7rmw");
-    connection.SetActive(true);
-    ASSERT_TRUE(connection.LoggedIn());
-  }
-};
+class EnvTest : public TableTest {};
 
 TEST_F(EnvTest, EpochIsClampedBeforeItIsStored) {
   TMarvekEnv env;
@@ -39,7 +27,7 @@ TEST_F(EnvTest, WithoutApplyToNothingChangesAndNothingIsSent) {
   ScriptedServer server;
   server.Login().Logout("PORTAL");
   TMarvekConnection connection;
-  Connect(server, connection);
+  StartAndLogIn(server, connection);
   TMarvekEnv env;
   env.SetMarvekConnection(&connection);
   env.SetApplyTo(0);
@@ -77,7 +65,7 @@ TEST_F(EnvTest, SettingsGoToTheServerAtOnce) {
       .Expect("0594", PadRight("512", 10)).Reply("0001", "200")
       .Logout("PORTAL");
   TMarvekConnection connection;
-  Connect(server, connection);
+  StartAndLogIn(server, connection);
   TMarvekEnv env;
   env.SetMarvekConnection(&connection);
   env.SetApplyTo(atServer);
@@ -140,7 +128,7 @@ TEST_F(EnvTest, TablesOpenWithTheEnvironmentThatAppliesToThem) {
       .Expect("0469", use("079E" "0004" "0200" "Y" "N" "Y" "Y" "N" "Y")).Reply("0001", failed)
       .Logout("PORTAL");
   TMarvekConnection connection;
-  Connect(server, connection);
+  StartAndLogIn(server, connection);
   TComponent module;
   TApplicationRoot root(module, TRootKind::rkDataModule);
   auto* env = new TMarvekEnv(&module);

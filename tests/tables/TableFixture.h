@@ -9,10 +9,23 @@
 
 #include "platform/FormatSettings.h"
 #include "tables/MvoDSet.h"
+#include "tests/net/ScriptedServer.h"
 #include "tests/server/WorkAreaFixture.h"
 #include "tests/tables/InProcessMde61.h"
 
 namespace tavrik::testing {
+
+// Starts `server`'s script and connects `connection` to it, logged in as PORTAL (the script
+// must begin with the login).
+inline void StartAndLogIn(ScriptedServer& server, TMarvekConnection& connection) {
+  server.Start();
+  connection.SetPort(server.Port());
+  connection.SetTimeOut(5000);
+  connection.SetUser("PORTAL");
+  connection.SetPassword("qz7rmw");
+  connection.SetActive(true);
+  ASSERT_TRUE(connection.LoggedIn());
+}
 
 class TableTest : public WorkAreaTest {
  protected:
