@@ -56,6 +56,17 @@ std::string LowerCase(std::string_view s) {
   return r;
 }
 
+std::string AnsiUpperCase(std::string_view s) {
+  std::string out(s);
+  for (char& ch : out) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) ch = static_cast<char>(c - 0x20);
+    else if (c == 0x9A || c == 0x9C || c == 0x9E) ch = static_cast<char>(c - 0x10);  // s, oe, z with caron
+    else if (c == 0xFF) ch = static_cast<char>(0x9F);                                 // y with diaeresis
+  }
+  return out;
+}
+
 bool SameText(std::string_view a, std::string_view b) { return UpperCase(a) == UpperCase(b); }
 
 std::string_view WithoutTrailingBlanks(std::string_view s) {

@@ -15,6 +15,8 @@ std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
 std::string UpperCase(std::string_view s);
 std::string LowerCase(std::string_view s);
+// Upper case by the letters of the single-byte code page (Windows-1252), accented ones included.
+std::string AnsiUpperCase(std::string_view s);
 bool SameText(std::string_view a, std::string_view b);
 
 // `s` followed by blanks up to `width` characters; a longer text is returned whole.

@@ -14,6 +14,9 @@ struct TFormatSettings {
   char TimeSeparator = ':';
   std::string ShortDateFormat = "m/d/yy";
   std::string LongTimeFormat = "h:nn:ss";
+  // Text-to-date conversion places a two-digit year in the hundred years that start this many
+  // years before the current one; 0 places it in the current century.
+  int TwoDigitYearCenturyWindow = 0;
 };
 
 // The settings in use (mutable, process-wide, main thread only).

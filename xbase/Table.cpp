@@ -128,8 +128,12 @@ void TTable::CheckNotLockedByOther(uint32_t recno, TLockOwner owner) const {
 }
 
 std::string TTable::ReadRecordLocked(uint32_t recno) const {
-  return dbf_.ReadExact(header_.RecordOffset(recno), header_.record_length,
-                        "record " + std::to_string(recno) + " lies past the end of the file");
+  // Every record read passes here: its message is made only when it is needed.
+  std::string image = dbf_.ReadUpTo(header_.RecordOffset(recno), header_.record_length);
+  if (image.size() != header_.record_length)
+    throw ETableCorrupt("Corrupt file " + dbf_.Path() + ": record " + std::to_string(recno) +
+                        " lies past the end of the file");
+  return image;
 }
 
 std::string TTable::ReadRecord(uint32_t recno) {

@@ -1,15 +1,10 @@
 #include "xbase/XbDate.h"
 
+#include "core/DateTime.h"
+
 namespace tavrik::xbase {
 
 namespace {
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int y, int m) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -40,41 +35,15 @@ std::string TwoDigits(int v) {
 
 }  // namespace
 
-bool IsValidDate(int year, int month, int day) {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
-}
+bool IsValidDate(int year, int month, int day) { return tavrik::IsValidDate(year, month, day); }
 
 bool IsValidDate(const TXbDate& d) { return IsValidDate(d.year, d.month, d.day); }
 
-int32_t DateToDayNumber(const TXbDate& d) {
-  if (!IsValidDate(d)) return 0;
-  // Days before the year, then before the month, then the day itself.
-  const int y = d.year - 1;
-  int32_t n = y * 365 + y / 4 - y / 100 + y / 400;
-  for (int m = 1; m < d.month; ++m) n += DaysInMonth(d.year, m);
-  return n + d.day;
-}
+int32_t DateToDayNumber(const TXbDate& d) { return EncodeDayNumber(d.year, d.month, d.day); }
 
 TXbDate DayNumberToDate(int32_t day_number) {
-  if (day_number < 1 || day_number > DateToDayNumber({9999, 12, 31})) return {};
-  // Whole 400-, 100-, 4- and 1-year cycles first, then months.
-  int32_t n = day_number - 1;
-  int year = 1;
-  year += 400 * (n / 146097);
-  n %= 146097;
-  int c = n / 36524;
-  if (c == 4) c = 3;
-  year += 100 * c;
-  n -= c * 36524;
-  year += 4 * (n / 1461);
-  n %= 1461;
-  int y = n / 365;
-  if (y == 4) y = 3;
-  year += y;
-  n -= y * 365;
-  int month = 1;
-  while (n >= DaysInMonth(year, month)) n -= DaysInMonth(year, month++);
-  return {year, month, static_cast<int>(n) + 1};
+  const TDateParts p = DecodeDayNumber(day_number);
+  return {p.year, p.month, p.day};
 }
 
 int DayOfWeek(const TXbDate& date) {

@@ -5,11 +5,14 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "app/ClientDM.h"
 #include "app/Program.h"
+#include "tables/MDE61.h"
 #include "platform/DynLib.h"
 #include "platform/Paths.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -49,20 +52,40 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TProgram> program;
 };
 
-// In a child process of its own: once a test here has loaded the engine library, it stays loaded.
+// Once loaded, the engine library stays loaded for the process: the start without it is watched
+// in a process of its own, started afresh for this test alone.
 TEST_F(MainWindowTest, MissingEngineLibraryEndsBeforeAnyWindow) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  testing::TempDir empty;
   EXPECT_EXIT(
       {
+        testing::TempDir empty;
         platform::SetLibrarySearchDirs({empty.Path()});
-        const bool ended = StartProgram(ini) == nullptr &&
-                           dialogs.messages == std::vector<std::string>{"Unable to load required Marvek DLL: MDE61.DLL"} &&
-                           dialogs.message_types == std::vector<platform::TMsgDlgType>{platform::TMsgDlgType::mtError} &&
-                           QApplication::topLevelWidgets().isEmpty();
-        std::exit(ended ? 0 : 1);
+        const bool ended = StartProgram(ini) == nullptr;
+        const bool told = dialogs.messages == std::vector<std::string>{"Unable to load required Marvek DLL: MDE61.DLL"} &&
+                          dialogs.message_types == std::vector<platform::TMsgDlgType>{platform::TMsgDlgType::mtError};
+        std::exit(ended && told && QApplication::topLevelWidgets().isEmpty() ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(MainWindowTest, DataModuleHoldsTheServerTablesAndTheEnvironment) {
+  Start();
+  const TDM1& dm = *program->DM1;
+  for (const auto& [table, file] : {std::pair{dm.LogTbl, "LOG.DBF"}, std::pair{dm.UsersTbl, "USERS.DBF"}}) {
+    EXPECT_EQ(table->Owner(), &dm);
+    EXPECT_EQ(table->TableName(), file);
+    EXPECT_EQ(table->DatabaseName(), "FILES");
+    EXPECT_EQ(table->AccessMethod(), TAccessMethod::amServer);
+    EXPECT_EQ(table->MarvekConnection(), dm.RemoteConnection);
+    EXPECT_FALSE(table->OEMTranslate());
+    EXPECT_FALSE(table->Active());
+  }
+  EXPECT_EQ(dm.LogTbl->Name(), "LogTbl");
+  EXPECT_EQ(dm.RemoteConnection->DatabaseAlias(), "FILES");
+  EXPECT_EQ(dm.MarvekEnv1->ApplyTo(), TMarvekApplyTo(atLocal));
+  EXPECT_TRUE(MDE61Loaded());
+  // The environment is for local tables: the server tables open with the tables' defaults.
+  EXPECT_FALSE(dm.MarvekEnv1->SettingsFor(TAccessMethod::amServer).FromEnvironment);
 }
 
 TEST_F(MainWindowTest, StartsWithDefaultsWithoutSettingsFile) {

@@ -11,28 +11,31 @@
 namespace tavrik {
 namespace {
 
-// The library stays loaded once a test of this program has loaded it, so a load that must fail
-// runs in a child process of its own: 0 when it failed as it should.
-int LoadFailsFrom(const std::string& dir) {
-  platform::SetLibrarySearchDirs({dir});
-  try {
-    MDE61();
-    return 1;
-  } catch (const EMarvekDllError& e) {
-    return e.Message() == "Unable to load required Marvek DLL: MDE61.DLL" && !MDE61Loaded() ? 0 : 2;
-  }
+// Once loaded, the library stays loaded for the process: the failures are watched in a process
+// of their own, started afresh for the test alone.
+void ExpectLoadFails(const std::string& search_dir) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        platform::SetLibrarySearchDirs({search_dir});
+        int status = 3;
+        try {
+          MDE61();
+          status = 1;
+        } catch (const EMarvekDllError& e) {
+          status = e.Message() == "Unable to load required Marvek DLL: MDE61.DLL" && !MDE61Loaded() ? 0 : 2;
+        }
+        std::exit(status);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(MDE61Binding, MissingLibrary) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   testing::TempDir empty;
-  EXPECT_EXIT(std::exit(LoadFailsFrom(empty.Path())), ::testing::ExitedWithCode(0), "");
+  ExpectLoadFails(empty.Path());
 }
 
-TEST(MDE61Binding, LibraryMissingAnEntryPoint) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(std::exit(LoadFailsFrom(PARTIAL_MDE61_DIR)), ::testing::ExitedWithCode(0), "");
-}
+TEST(MDE61Binding, LibraryMissingAnEntryPoint) { ExpectLoadFails(PARTIAL_MDE61_DIR); }
 
 TEST(MDE61Binding, LoadsBesideTheExecutableWithEveryEntryPoint) {
   platform::SetLibrarySearchDirs({platform::ExecutableDir()});
