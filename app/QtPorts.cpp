@@ -58,6 +58,7 @@ void QtDialogs::ShowMessage(const std::string& text, platform::TMsgDlgType type)
     case platform::TMsgDlgType::mtWarning: icon = QMessageBox::Warning; break;
     case platform::TMsgDlgType::mtError: icon = QMessageBox::Critical; break;
     case platform::TMsgDlgType::mtConfirmation: icon = QMessageBox::Question; break;
+    case platform::TMsgDlgType::mtCustom: break;
   }
   QMessageBox box(icon, QApplication::applicationName(), QStr(text), QMessageBox::Ok);
   box.exec();
