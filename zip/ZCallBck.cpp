@@ -32,9 +32,7 @@ void RegisterZipwright(TZipwright* component) { Live().insert(component); }
 void UnregisterZipwright(TZipwright* component) { Live().erase(component); }
 
 std::string CallbackText(const ZipCallbackRecord& record) {
-  std::string text = TrimRight(std::string(record.text, strnlen(record.text, kZipCallbackTextSize)));
-  std::replace(text.begin(), text.end(), '/', '\\');
-  return text;
+  return TrimRight(std::string(record.text, strnlen(record.text, kZipCallbackTextSize)));
 }
 
 int32_t ZIPENG_CALL ZipCallbackEntry(ZipCallbackRecord* record) noexcept {

@@ -21,7 +21,8 @@ void RegisterZipwright(TZipwright* component);
 void UnregisterZipwright(TZipwright* component);
 
 // The text of a callback record as the events get it: up to its first zero byte, trailing
-// blanks and control characters removed, every "/" turned into "\".
+// blanks and control characters removed. Folders stay separated by "/", the folder separator of
+// the archive format and of this system alike.
 std::string CallbackText(const ZipCallbackRecord& record);
 
 }  // namespace tavrik

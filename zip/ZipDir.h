@@ -97,7 +97,7 @@ struct ZipDirEntry {
   uint32_t ExternalAttributes = 0;
   uint32_t LocalHeaderOffset32 = 0;
 
-  std::string FileName;     // code-page converted, every "/" turned into "\"
+  std::string FileName;     // code-page converted; folders separated by "/", as on this system
   std::string FileComment;  // code-page converted
   uint8_t Encrypted = 0;    // bit 0 of Flags
   std::string ExtraField;   // a copy of the extra field; empty when there is none

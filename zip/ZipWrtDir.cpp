@@ -170,12 +170,11 @@ void TZipwright::ReadDirectoryFrom(int fd) {
       return bytes;
     };
     entry.FileName = EntryTextToAnsi(take(entry.NameLength, zmNameShort), entry.VersionMadeBy, entry.Flags, code_page_);
-    std::replace(entry.FileName.begin(), entry.FileName.end(), '/', '\\');
     entry.ExtraField = take(entry.ExtraLength, zmCentralSeek);
     entry.FileComment =
         EntryTextToAnsi(take(entry.CommentLength, zmCommentShort), entry.VersionMadeBy, entry.Flags, code_page_);
     zip_first_local_ = std::min<int64_t>(zip_first_local_, static_cast<int64_t>(entry.LocalHeaderOffset()));
-    bool has_file_part = !entry.FileName.empty() && entry.FileName.back() != '\\';
+    bool has_file_part = !entry.FileName.empty() && entry.FileName.back() != '/';
     if (has_file_part || use_dir_only_entries_) {
       entries_.push_back(std::move(entry));
       if (OnNewName) OnNewName(this, static_cast<int>(entries_.size()), entries_.back());

@@ -259,10 +259,8 @@ bool TEngineRun::AddFile(const TSourceFile& file, std::string name, TNewArchive&
     }
   } closer{fd};
 
-  if (std::optional<std::string> renamed = callback_.NewName(name)) {
-    std::replace(renamed->begin(), renamed->end(), '\\', '/');
+  if (std::optional<std::string> renamed = callback_.NewName(name))
     if (!renamed->empty()) name = *renamed;
-  }
   std::string comment = callback_.FileComment(name).value_or("");
   callback_.NewFile(name, static_cast<int64_t>(size));
 

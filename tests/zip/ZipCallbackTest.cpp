@@ -63,7 +63,7 @@ TEST_F(CallbackTest, ProgressActionsBecomeProgressEvents) {
   EXPECT_EQ(Call(99), 0);  // an action the component does not know does nothing
   const std::vector<Seen> expected = {{ProgrTotalFiles, "", 2},
                                       {ProgrTotalSize, "", int64_t{5} << 31},
-                                      {ProgrNewFile, "data\\sub\\file.db", 700},
+                                      {ProgrNewFile, "data/sub/file.db", 700},
                                       {ProgrUpdate, "", 300},
                                       {ProgrEndOfBatch, "", 0}};
   EXPECT_EQ(seen, expected);
@@ -86,14 +86,14 @@ TEST_F(CallbackTest, WithoutHandlersOnlyTheKeptStateChanges) {
 
 TEST_F(CallbackTest, EngineMessagesReachOnMessageWithTheirCode) {
   Call(zcaMessage, 0x1102, 0, "Not found: /x/y");
-  EXPECT_EQ(messages, (std::vector<std::pair<int, std::string>>{{0x1102, "Not found: \\x\\y"}}));
+  EXPECT_EQ(messages, (std::vector<std::pair<int, std::string>>{{0x1102, "Not found: /x/y"}}));
 }
 
 TEST_F(CallbackTest, NewNameAnswers) {
   EXPECT_EQ(Call(zcaNewName, 7, 0, "a/b.txt"), 0);
   EXPECT_EQ(record.error_code, 7);  // no handler: the record is left as it was
   zip.OnSetNewName = [](TComponent*, std::string& name, bool& changed) {
-    EXPECT_EQ(name, "a\\b.txt");
+    EXPECT_EQ(name, "a/b.txt");
     EXPECT_FALSE(changed);
     name = std::string(600, 'n');
     changed = true;
@@ -269,7 +269,7 @@ TEST_F(CallbackTest, PasswordRequestsThroughTheHandler) {
     zip.OnPasswordError = [&](TComponent*, bool is_zip, std::string& password, const std::string& file,
                               uint32_t& repeat, TPasswordButton& action) {
       EXPECT_TRUE(is_zip);
-      EXPECT_EQ(file, "dir\\f");
+      EXPECT_EQ(file, "dir/f");
       EXPECT_EQ(repeat, c.repeat_in);
       password = "handler";
       action = c.action;

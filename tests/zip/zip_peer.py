@@ -6,6 +6,8 @@
       archive passes testzip(). With --exact
       the archive holds nothing else (folders ending in "/" are not counted). Prints "ok", or
       what is wrong, and exits 0 or 1.
+  zip_peer.py comment ARCHIVE TEXT
+      Gives the archive the comment TEXT.
   zip_peer.py names ARCHIVE
       Prints each entry's name (decoded as Python decodes it), method, flag bits and host system.
 """
@@ -63,6 +65,12 @@ def check(args):
     return 1 if problems else 0
 
 
+def comment(args):
+    with zipfile.ZipFile(args[0], "a") as z:
+        z.comment = args[1].encode("latin-1")
+    return 0
+
+
 def names(args):
     with zipfile.ZipFile(args[0]) as z:
         for i in z.infolist():
@@ -72,4 +80,4 @@ def names(args):
 
 if __name__ == "__main__":
     command = sys.argv[1]
-    sys.exit({"check": check, "names": names}[command](sys.argv[2:]))
+    sys.exit({"check": check, "comment": comment, "names": names}[command](sys.argv[2:]))
