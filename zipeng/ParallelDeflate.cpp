@@ -23,7 +23,7 @@ struct TParallelDeflate::Block {
 };
 
 TParallelDeflate::TParallelDeflate(int level, unsigned threads) : level_(level) {
-  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxDeflateWorkers);
   for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
 }
 
@@ -67,6 +67,8 @@ void TParallelDeflate::Work() {
 void TParallelDeflate::Compress(Block& block, void* opaque) {
   auto* stream = static_cast<z_stream*>(opaque);
   if (deflateReset(stream) != Z_OK) throw Exception("Cannot reset a deflate stream");
+  // A reset restores the level's own parameters, so the shorter search is set for each block.
+  if (level_ == 9 && deflateTune(stream, 32, 258, 258, 2048) != Z_OK) throw Exception("Cannot tune deflate");
   if (block.dictionary > 0 &&
       deflateSetDictionary(stream, block.input.data(), static_cast<uInt>(block.dictionary)) != Z_OK)
     throw Exception("Cannot set the deflate dictionary");
@@ -85,7 +87,8 @@ void TParallelDeflate::Compress(Block& block, void* opaque) {
 }
 
 uint32_t TParallelDeflate::Run(uint64_t size, const ReadFunc& read, const WriteFunc& write) {
-  const size_t max_in_flight = 2 * workers_.size() + 2;
+  // Enough that a worker finding its block done always has another waiting.
+  const size_t max_in_flight = workers_.size() + 2;
   std::deque<std::shared_ptr<Block>> in_flight;
   std::vector<uint8_t> dictionary;
   uint64_t offset = 0;

@@ -3,8 +3,14 @@
 // and ended with a sync flush (the last block with the end of the stream), so the pieces joined
 // in order are one ordinary raw deflate stream. The CRC-32s of the blocks are joined with
 // crc32_combine. The caller's thread reads the input and takes the output in order; worker
-// threads only compress. At most a few blocks are in flight, so memory stays small whatever
-// the input's size.
+// threads only compress. At most two blocks more than there are workers are in flight, and
+// there are at most 16 workers, so memory stays small whatever the input's size or the
+// number of cores.
+//
+// Each block ends its deflate blocks and adds a few bytes of flush marker; with blocks of 1 MiB
+// that costs about a tenth of a percent of the output even on data that compresses 40 to 1.
+// At level 9 the search for a longer match gives up after 2048 candidates instead of zlib's
+// 4096: on table data that saves a sixth to a quarter of the time for under 0.1% of size.
 #pragma once
 
 #include <condition_variable>
@@ -18,7 +24,8 @@
 
 namespace tavrik::zipeng {
 
-constexpr size_t kDeflateBlockSize = 128 * 1024;
+constexpr size_t kDeflateBlockSize = 1024 * 1024;
+constexpr unsigned kMaxDeflateWorkers = 16;
 constexpr size_t kDeflateDictionarySize = 32 * 1024;
 
 class TParallelDeflate {
@@ -28,7 +35,7 @@ class TParallelDeflate {
   // Takes the next piece of output, made from `input_bytes` bytes of input.
   using WriteFunc = std::function<void(const uint8_t* data, size_t size, size_t input_bytes)>;
 
-  // `level` 1 to 9; `threads` 0: one per core.
+  // `level` 1 to 9; `threads` 0: one per core (at most kMaxDeflateWorkers).
   TParallelDeflate(int level, unsigned threads = 0);
   ~TParallelDeflate();
   TParallelDeflate(const TParallelDeflate&) = delete;

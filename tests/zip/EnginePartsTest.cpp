@@ -58,7 +58,7 @@ TDeflated Deflate(TParallelDeflate& deflate, const std::string& input) {
 TEST(ParallelDeflate, OneOrdinaryStreamWhateverTheBlocks) {
   const size_t block = kDeflateBlockSize;
   const size_t sizes[] = {0, 1, kDeflateDictionarySize - 1, kDeflateDictionarySize, block - 1, block, block + 1,
-                          3 * block + 5, 8 * block};
+                          3 * block + 5};
   for (unsigned threads : {1u, 3u}) {
     for (int level : {1, 6, 9}) {
       TParallelDeflate deflate(level, threads);
@@ -77,7 +77,7 @@ TEST(ParallelDeflate, OneOrdinaryStreamWhateverTheBlocks) {
 }
 
 TEST(ParallelDeflate, BlocksCostAlmostNothingInSize) {
-  const std::string input = testing::RecordText(24 * kDeflateBlockSize);
+  const std::string input = testing::RecordText(8 * kDeflateBlockSize);
   TParallelDeflate deflate(9, 2);
   size_t parallel = Deflate(deflate, input).output.size();
   uLongf single = compressBound(static_cast<uLong>(input.size()));
@@ -90,7 +90,7 @@ TEST(ParallelDeflate, BlocksCostAlmostNothingInSize) {
 }
 
 TEST(ParallelDeflate, ErrorsEndTheRunAndTheWorkersStayUsable) {
-  const std::string input = testing::RecordText(10 * kDeflateBlockSize);
+  const std::string input = testing::RecordText(6 * kDeflateBlockSize);
   TParallelDeflate deflate(6, 2);
   int reads = 0;
   auto failing_read = [&](uint8_t*, size_t) {
