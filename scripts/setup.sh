@@ -6,7 +6,8 @@ packages=(
   cmake ninja-build pkg-config g++
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libzip-dev libsqlite3-dev
+  zlib1g-dev libzip-dev libminizip-dev libsqlite3-dev
+  zip unzip
   python3 python3-dbf python3-dbfread
   xvfb xauth
 )
