@@ -18,6 +18,8 @@ std::set<void*>& Live() {
 }
 
 constexpr size_t kMaxAnswerText = kZipCallbackTextSize - 1;
+// The largest buffer an engine may ask for; a request for more is refused, not attempted.
+constexpr intptr_t kMaxBufferRequest = intptr_t{256} << 20;
 
 // Writes at most `limit` characters of `text` and a terminating zero into the record's text.
 void PutText(ZipCallbackRecord& record, const std::string& text, size_t limit) {
@@ -131,7 +133,7 @@ void TZipwright::HandleCallback(ZipCallbackRecord& r) {
       break;
     case zcaBufferRequest:
       try {
-        if (r.size < 0) throw std::length_error("negative buffer size");
+        if (r.size < 0 || r.size > kMaxBufferRequest) throw std::length_error("buffer size out of range");
         buffer_.SetSize(r.size);
         if (r.error_code != 1) r.size = reinterpret_cast<intptr_t>(buffer_.Memory());
       } catch (const std::exception&) {

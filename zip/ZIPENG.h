@@ -64,7 +64,7 @@ enum ZipCallbackAction : int32_t {
   zcaOverwrite = 10,      // extraction only
   zcaSkipped = 11,        // extraction only
   zcaFileComment = 12,    // answer: error code 1 and the comment in text
-  zcaBufferRequest = 13,  // size: bytes wanted; answer: size := the buffer's address
+  zcaBufferRequest = 13,  // size: bytes wanted (at most 256 MiB); answer: size := the address
 };
 
 // The callback answers -1 when the engine is to stop, 0 otherwise.

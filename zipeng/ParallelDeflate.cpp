@@ -103,7 +103,7 @@ uint32_t TParallelDeflate::Run(uint64_t size, const ReadFunc& read, const WriteF
         block->dictionary = dictionary.size();
         block->input.resize(dictionary.size() + n);
         std::copy(dictionary.begin(), dictionary.end(), block->input.begin());
-        read(block->input.data() + block->dictionary, n);
+        if (n > 0) read(block->input.data() + block->dictionary, n);
         offset += n;
         all_read = offset == size;  // an empty input still makes one, final, block
         block->last = all_read;

@@ -30,7 +30,7 @@ constexpr size_t kDeflateDictionarySize = 32 * 1024;
 
 class TParallelDeflate {
  public:
-  // Fills `buffer` with exactly `size` bytes of input (or raises).
+  // Fills `buffer` with exactly `size` bytes of input (or raises); never asked for 0 bytes.
   using ReadFunc = std::function<void(uint8_t* buffer, size_t size)>;
   // Takes the next piece of output, made from `input_bytes` bytes of input.
   using WriteFunc = std::function<void(const uint8_t* data, size_t size, size_t input_bytes)>;

@@ -173,7 +173,7 @@ TEST_F(CallbackTest, BufferRequestsGiveAnAddress) {
   Call(zcaBufferRequest, 0, -1);
   EXPECT_EQ(record.error_code, 1);
   EXPECT_EQ(record.size, 0);
-  Call(zcaBufferRequest, 0, INTPTR_MAX);  // more than there is: refused, never a crash
+  Call(zcaBufferRequest, 0, INTPTR_MAX);  // far more than any engine needs: refused, never tried
   EXPECT_EQ(record.error_code, 1);
   EXPECT_EQ(record.size, 0);
 }

@@ -409,6 +409,27 @@ TEST_F(RecordingEngineTest, HandlerErrorsStopTheEngineAndAreReportedAfterwards) 
   }
 }
 
+// A dialog answered "abort" in one call must not stop the next call's first password request.
+TEST_F(RecordingEngineTest, AnAbortedPasswordRequestEndsWithItsCall) {
+  std::vector<int32_t> answers;
+  engine->script = [&](ZipCallCommon* record) {
+    ZipCallbackRecord cb{};
+    cb.caller = record->caller;
+    cb.action = zcaPassword;
+    cb.error_code = 1;
+    answers.push_back(record->callback(&cb));
+  };
+  zip.OnPasswordError = [](TComponent*, bool, std::string&, const std::string&, uint32_t&, TPasswordButton& action) {
+    action = pbAbort;
+  };
+  AddWith({"a"});
+  zip.OnPasswordError = nullptr;
+  zip.FSpecArgs() = {"b"};
+  zip.AddFiles();  // unattended: the request is refused with a message, not stopped
+  EXPECT_EQ(answers, (std::vector<int32_t>{-1, 0}));
+  EXPECT_EQ(zip.LastErrorCode(), zmPasswordUnattendedAdd);
+}
+
 TEST_F(RecordingEngineTest, EngineVersionLoadsForTheCallOnly) {
   engine->version = 151;
   EXPECT_FALSE(zip.EngineLoaded());
