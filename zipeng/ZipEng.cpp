@@ -226,6 +226,7 @@ int32_t TEngineRun::Execute() {
       added_.push_back(item.add);
     }
   }
+  if (added_.empty()) return 0;  // every file went away before it was read: the old archive stays
   std::string comment = record_.comment ? Text(record_.comment) : old_ ? old_->Comment() : "";
   old_.reset();
   out.Commit(comment, exists ? archive_st.st_mode & 07777 : 0);

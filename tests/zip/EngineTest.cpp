@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -476,6 +477,20 @@ TEST_F(EngineTest, WhatCannotBeAddedIsReported) {
     EXPECT_EQ(messages[0].first & 0xFF, c.code) << messages[0].second;
     EXPECT_EQ(fs::exists(archive), c.added > 0);
   }
+}
+
+TEST_F(EngineTest, AFileGoneBeforeItIsReadAddsNothing) {
+  const std::string a = Make("a.txt", "a");
+  zip.OnProgress = [&](TComponent*, ProgressType type, const std::string&, int64_t) {
+    if (type == ProgrTotalFiles) fs::remove(a);  // found, then gone
+  };
+  Add({a});
+  EXPECT_EQ(zip.AddedCount(), 0);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first & 0xFF, zeOpenRead);
+  EXPECT_EQ(messages[0].first >> 8, ENOENT);
+  EXPECT_FALSE(fs::exists(archive));  // no empty archive
+  EXPECT_TRUE(Leftovers(dir.Path()).empty());
 }
 
 TEST_F(EngineTest, AFileThatIsNoArchiveIsLeftAlone) {
