@@ -19,7 +19,6 @@ class TZipCallRecord {
   TZipCallRecord(const TZipCallRecord&) = delete;
   TZipCallRecord& operator=(const TZipCallRecord&) = delete;
 
-  int EngineVersion() const { return version_; }
   bool NewLayout() const { return version_ > kZipOldLayoutLastVersion; }
   ZipCallCommon* Common() { return NewLayout() ? &new_->common : &old_->common; }
   ZipCallRecordOld& Old() { return *old_; }

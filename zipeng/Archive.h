@@ -96,7 +96,6 @@ class TNewArchive {
   TNewArchive(const TNewArchive&) = delete;
   TNewArchive& operator=(const TNewArchive&) = delete;
 
-  const std::string& TempPath() const { return temp_path_; }
   void OpenEntry(const TNewEntry& entry);
   void Write(const void* data, size_t size);
   void CloseEntry(uint64_t uncompressed_size, uint32_t crc);
