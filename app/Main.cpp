@@ -19,6 +19,7 @@
 #include "app/AppException.h"
 #include "app/ClientDM.h"
 #include "app/QtText.h"
+#include "zip/ZipWrt.h"
 
 namespace tavrik {
 
@@ -41,6 +42,10 @@ constexpr const char* kPanelTexts[5] = {"Server:", "Connected:", "Status", "", "
 TTavrikFrm::TTavrikFrm(TDM1& dm, std::string ini_path, QWidget* parent)
     : QMainWindow(parent), dm_(dm), ini_(std::make_unique<TIniFile>(std::move(ini_path), true)) {
   setObjectName("TavrikFrm");
+  zipwright_ = std::make_unique<TZipwright>(nullptr, reinterpret_cast<void*>(winId()));
+  Zipwright1 = zipwright_.get();
+  Zipwright1->SetName("Zipwright1");
+  Zipwright1->SetAddCompLevel(9);
   BuildControls();
   FormCreate();
 }
@@ -174,6 +179,8 @@ std::string TTavrikFrm::ChooseText(bool flag, const std::string& when_true, cons
 }
 
 void TTavrikFrm::FormCreate() {
+  // A missing engine is reported by the component itself; start-up goes on without it.
+  Zipwright1->LoadZipEngine();
   // The connection keeps this host for the whole run; an edited host takes effect next start.
   dm_.RemoteConnection->SetHost(ini_->ReadString("SERVER", "Host", kDefaultHost));
   HostEdt->setText(QStr(ini_->ReadString("SERVER", "Host", kDefaultHost)));
@@ -202,6 +209,7 @@ void TTavrikFrm::FormCloseQuery(bool& can_close) {
     ini_->WriteString("CLIENT", "UserID", AnsiStr(UserIdEdt->text()));
     ini_->WriteString("CLIENT", "Password", AnsiStr(PaswoordEdt->text()));
   }
+  Zipwright1->UnloadZipEngine();
 }
 
 void TTavrikFrm::BladerBtnClick() {

@@ -23,6 +23,7 @@ class QWidget;
 namespace tavrik {
 
 class TDM1;
+class TZipwright;
 
 // Program-wide login state: a login has succeeded in this run, and that account's permissions.
 extern bool LoggedIn;
@@ -79,6 +80,8 @@ class TTavrikFrm : public QMainWindow {
   QProgressBar* FilePB;
   platform::TOpenDialogOptions OpenDlg;
   platform::TOpenDialogOptions OpenDialog1;
+  // Compresses for the upload; owned by the window.
+  TZipwright* Zipwright1;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -88,6 +91,7 @@ class TTavrikFrm : public QMainWindow {
 
   TDM1& dm_;
   std::unique_ptr<TIniFile> ini_;
+  std::unique_ptr<TZipwright> zipwright_;
   QLabel* panels_[5];
 };
 

@@ -6,8 +6,10 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "app/QtPasswordDlg.h"
 #include "app/QtText.h"
 #include "platform/MessagePump.h"
+#include "platform/ScreenCursor.h"
 #include "platform/Timer.h"
 
 namespace tavrik {
@@ -48,6 +50,19 @@ QString QtFilter(const std::string& filter) {
 }
 
 QtDialogs qt_dialogs;
+QtPasswordDialog qt_password_dialog;
+
+// The hourglass is an override cursor over every window; the default cursor removes it.
+void ShowScreenCursor(platform::TCursor cursor) {
+  if (cursor == platform::TCursor::crHourGlass) {
+    if (QGuiApplication::overrideCursor())
+      QGuiApplication::changeOverrideCursor(Qt::WaitCursor);
+    else
+      QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    return;
+  }
+  while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+}
 
 }  // namespace
 
@@ -58,6 +73,7 @@ void QtDialogs::ShowMessage(const std::string& text, platform::TMsgDlgType type)
     case platform::TMsgDlgType::mtWarning: icon = QMessageBox::Warning; break;
     case platform::TMsgDlgType::mtError: icon = QMessageBox::Critical; break;
     case platform::TMsgDlgType::mtConfirmation: icon = QMessageBox::Question; break;
+    case platform::TMsgDlgType::mtCustom: break;
   }
   QMessageBox box(icon, QApplication::applicationName(), QStr(text), QMessageBox::Ok);
   box.exec();
@@ -84,6 +100,8 @@ void BindQtPorts() {
   platform::SetDialogs(&qt_dialogs);
   platform::SetTimerFactory([] { return std::make_unique<QtTimer>(); });
   platform::SetProcessMessages([] { QCoreApplication::processEvents(); });
+  platform::SetScreenCursorDisplay(ShowScreenCursor);
+  SetPasswordDialogPort(&qt_password_dialog);
 }
 
 }  // namespace tavrik

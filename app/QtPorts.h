@@ -1,5 +1,6 @@
-// The Qt side of the platform ports: message boxes and file dialogs, window timers, and the
-// processing of pending events. BindQtPorts installs them for the running application.
+// The Qt side of the platform ports: message boxes and file dialogs, window timers, the
+// processing of pending events, the screen cursor and the ZIP component's password dialog.
+// BindQtPorts installs them for the running application.
 #pragma once
 
 #include "platform/Dialogs.h"

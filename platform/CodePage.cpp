@@ -49,4 +49,24 @@ std::string Utf8ToAnsi(const std::string& utf8) { return Convert(utf8, "UTF-8", 
 std::string OemToAnsi(const std::string& oem, TOemCodePage page) { return Convert(oem, OemName(page), "WINDOWS-1252"); }
 std::string AnsiToOem(const std::string& ansi, TOemCodePage page) { return Convert(ansi, "WINDOWS-1252", OemName(page)); }
 
+bool IsUtf8(const std::string& text) {
+  size_t follow = 0;  // continuation bytes still due
+  for (unsigned char c : text) {
+    if (follow > 0) {
+      if ((c & 0xC0) != 0x80) return false;
+      --follow;
+    } else if (c >= 0x80) {
+      if ((c & 0xE0) == 0xC0 && c >= 0xC2)
+        follow = 1;
+      else if ((c & 0xF0) == 0xE0)
+        follow = 2;
+      else if ((c & 0xF8) == 0xF0 && c <= 0xF4)
+        follow = 3;
+      else
+        return false;
+    }
+  }
+  return follow == 0;
+}
+
 }  // namespace tavrik::platform

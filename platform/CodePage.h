@@ -14,5 +14,7 @@ std::string AnsiToUtf8(const std::string& ansi);
 std::string Utf8ToAnsi(const std::string& utf8);
 std::string OemToAnsi(const std::string& oem, TOemCodePage page = TOemCodePage::cp850);
 std::string AnsiToOem(const std::string& ansi, TOemCodePage page = TOemCodePage::cp850);
+// Whether `text` is well-formed UTF-8 (plain ASCII is).
+bool IsUtf8(const std::string& text);
 
 }  // namespace tavrik::platform

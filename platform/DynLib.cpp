@@ -34,16 +34,25 @@ bool TDynLib::Load(const std::string& dll_name) {
   std::vector<std::string> candidates;
   for (const auto& dir : SearchDirs()) candidates.push_back(dir + "/" + file);
   candidates.push_back(file);  // the system's library path
-  for (const auto& candidate : candidates) {
-    if (void* h = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-      handle_ = h;
-      path_ = candidate;
-      error_.clear();
-      return true;
-    }
-    const char* why = ::dlerror();
-    error_ = why ? why : "cannot load " + candidate;
+  for (const auto& candidate : candidates)
+    if (TryLoad(candidate)) return true;
+  return false;
+}
+
+bool TDynLib::LoadFile(const std::string& path) {
+  Unload();
+  return TryLoad(path);
+}
+
+bool TDynLib::TryLoad(const std::string& candidate) {
+  if (void* h = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    handle_ = h;
+    path_ = candidate;
+    error_.clear();
+    return true;
   }
+  const char* why = ::dlerror();
+  error_ = why ? why : "cannot load " + candidate;
   return false;
 }
 

@@ -25,6 +25,8 @@ class TDynLib {
 
   // Loads `dll_name`; false when no candidate loads (Error() says why).
   bool Load(const std::string& dll_name);
+  // Loads the library file at `path` and nothing else; false when it does not load.
+  bool LoadFile(const std::string& path);
   void Unload();
   bool Loaded() const { return handle_ != nullptr; }
   // The address of an exported symbol, or nullptr.
@@ -33,6 +35,8 @@ class TDynLib {
   const std::string& Path() const { return path_; }
 
  private:
+  bool TryLoad(const std::string& candidate);
+
   void* handle_ = nullptr;
   std::string path_;
   std::string error_;

@@ -6,7 +6,8 @@ packages=(
   cmake ninja-build pkg-config g++
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libzip-dev libsqlite3-dev libdw-dev libelf-dev
+  zlib1g-dev libzip-dev libminizip-dev libsqlite3-dev libdw-dev libelf-dev
+  zip unzip
   python3 python3-dbf python3-dbfread python3-aiosmtpd
   xvfb xauth
 )
