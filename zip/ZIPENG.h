@@ -1,5 +1,5 @@
 // The interface between the ZIP component and the ZIP engine library (libzipeng.so): the call
-// record handed to ZipEngExec in its two layouts, the file-specification record, the callback
+// record handed to ZipEngExec in its two layouts, the file-spec record, the callback
 // record the engine fills, the entry points and the constants both sides agree on. Shared by
 // zip/ and zipeng/; it includes only freestanding headers so that a 32-bit syntax check of the
 // layouts needs no 32-bit C library.
@@ -34,9 +34,9 @@ constexpr int32_t kZipComponentVersion = 160;
 constexpr int32_t kZipOldLayoutLastVersion = 150;
 // Engines from this version on also get the fields marked "v160" below.
 constexpr int32_t kZipFullRecordVersion = 160;
-// The integer that closes the newer layout and opens the older one's specification list.
+// The integer that closes the newer layout and opens the older one's spec list.
 constexpr int32_t kZipRecordMarker = 7;
-// Room for file specifications in the older layout.
+// Room for file specs in the older layout.
 constexpr int kZipOldLayoutSpecSlots = 4097;
 // Size of the callback record's text field.
 constexpr int kZipCallbackTextSize = 512;
@@ -44,7 +44,7 @@ constexpr int kZipCallbackTextSize = 512;
 // password the call record carries.
 constexpr int kZipMaxAnswerPassword = 80;
 constexpr int kZipMaxRecordPassword = 81;
-// Recurse flags (16 bits) and the encrypt value of a specification that carries its own password.
+// Recurse flags (16 bits) and the encrypt value of a spec that carries its own password.
 constexpr uint16_t kZipRecurseOn = 0xFFFF;
 constexpr int32_t kZipSpecOwnPassword = 65535;
 // Code-page value of the newer layout: entry names are written in the OEM code page.
@@ -74,8 +74,8 @@ constexpr int32_t kZipCallbackAbort = -1;
 // operating system's error number, when there is one).
 enum ZipEngineError : int32_t {
   zeOk = 0,
-  zeNothingToDo = 1,      // no file matched the specifications, or none needed adding
-  zeNotFound = 2,         // a specification named nothing that exists
+  zeNothingToDo = 1,      // no file matched the specs, or none needed adding
+  zeNotFound = 2,         // a spec named nothing that exists
   zeOpenRead = 3,         // a file could not be opened or read
   zeChanged = 4,          // a file changed while it was being read
   zeNotRegular = 5,       // a device, pipe or socket: never read
@@ -131,7 +131,7 @@ using ZipCallbackFunc = int32_t(ZIPENG_CALL*)(ZipCallbackRecord* record);
 //  104    132      4       0
 //  108    136      4       latest-time flag
 //  112    140      8       0
-//  120    148      4       number of file specifications
+//  120    148      4       number of file specs
 //  124    152      ptr     archive path text
 //  128    160              (end)
 struct ZipCallCommon {
@@ -172,7 +172,7 @@ struct ZipCallCommon {
 //   32-bit 64-bit  size        content
 //    0      0      128/160     the common part
 //  128    160      4           7
-//  132    168      4097 × ptr  one text per file specification, verbatim, in list order
+//  132    168      4097 × ptr  one text per file spec, verbatim, in list order
 // 16520  32944                 (end)
 struct ZipCallRecordOld {
   ZipCallCommon common;
@@ -180,13 +180,13 @@ struct ZipCallRecordOld {
   char* specs[kZipOldLayoutSpecSlots];
 };
 
-// One file specification of the newer layout.
+// One file spec of the newer layout.
 //   32-bit 64-bit  size    content
-//    0      0      ptr     the specification (without prefix character and password part)
+//    0      0      ptr     the spec (without prefix character and password part)
 //    4      8      8       0
-//   12     16      ptr     password text of this specification, or none
+//   12     16      ptr     password text of this spec, or none
 //   16     24      4       encrypt value: the call's encrypt flag, 65535 with an own
-//                          password, 0 when the specification is to be stored without one
+//                          password, 0 when the spec is to be stored without one
 //   20     28      2       recurse flag (0xFFFF or 0)
 //   22     30      14      0
 //   36     48      ptr     root folder text, or none
@@ -210,9 +210,9 @@ struct ZipFileSpecRecord {
 //  132    168      ptr     archive comment text, or none (v160)
 //  136    176      2       1 when only files with the archive attribute are added (v160)
 //  138    178      2       1 when the archive attribute is to be reset (v160)
-//  140    184      ptr     array of ZipFileSpecRecord, one per specification
+//  140    184      ptr     array of ZipFileSpecRecord, one per spec
 //  144    192      4       0
-//  148    196      4       number of exclusion specifications (v160)
+//  148    196      4       number of exclusion specs (v160)
 //  152    200      ptr     array of that many exclusion texts (v160)
 //  156    208      32      0
 //  188    240      4       -1: replaced and moved files go to the trash (v160)

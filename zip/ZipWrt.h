@@ -100,7 +100,7 @@ class TZipwright : public TComponent {
   void SetExtrOptions(ExtrOpts value) { extr_options_ = std::move(value); }
   const SFXOpts& SFXOptions() const { return sfx_options_; }
   void SetSFXOptions(SFXOpts value) { sfx_options_ = std::move(value); }
-  // The file specifications to add; the caller appends to it and AddFiles empties it.
+  // The file specs to add; the caller appends to it and AddFiles empties it.
   std::vector<std::string>& FSpecArgs() { return fspec_args_; }
   void SetFSpecArgs(const std::vector<std::string>& value) { fspec_args_ = value; }
   // No message boxes or dialogs, and no window handle for the engine.
@@ -157,7 +157,7 @@ class TZipwright : public TComponent {
   // Keep entries without a file name part (folders) in the entry list.
   bool UseDirOnlyEntries() const { return use_dir_only_entries_; }
   void SetUseDirOnlyEntries(bool value) { use_dir_only_entries_ = value; }
-  // The base folder of relative specifications; a trailing "/" is added when missing.
+  // The base folder of relative specs; a trailing "/" is added when missing.
   const std::string& RootDir() const { return root_dir_; }
   void SetRootDir(std::string value);
 

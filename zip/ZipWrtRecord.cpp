@@ -105,7 +105,7 @@ std::unique_ptr<TZipCallRecord> TZipwright::BuildCallRecord(int version) {
   if (!call->NewLayout()) {
     if (fspec_args_.size() > static_cast<size_t>(kZipOldLayoutSpecSlots))
       throw Exception("An engine of version " + std::to_string(version) + " takes at most " +
-                      std::to_string(kZipOldLayoutSpecSlots) + " file specifications");
+                      std::to_string(kZipOldLayoutSpecSlots) + " file specs");
     call->Old().marker = kZipRecordMarker;
     for (size_t i = 0; i < fspec_args_.size(); ++i) call->Old().specs[i] = call->Text(fspec_args_[i]);
     return call;

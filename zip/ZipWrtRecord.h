@@ -1,6 +1,6 @@
 // The call record as the component builds it: allocated zero-filled in the layout the engine's
 // version asks for, every text and array it points to owned here and freed with it; and the
-// pieces it is built from (the store-suffix text, the parts of a specification line).
+// pieces it is built from (the store-suffix text, the parts of a spec line).
 #pragma once
 
 #include <memory>
@@ -26,7 +26,7 @@ class TZipCallRecord {
 
   // A zero-terminated copy of `text` that lives as long as the record.
   char* Text(const std::string& text);
-  // `count` zero-filled specification records / text pointers that live as long as the record.
+  // `count` zero-filled spec records / text pointers that live as long as the record.
   ZipFileSpecRecord* SpecArray(size_t count);
   char** TextArray(size_t count);
 

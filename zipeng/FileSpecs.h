@@ -1,6 +1,6 @@
-// From file specifications to the files to add, each with its name in the archive.
+// From file specs to the files to add, each with its name in the archive.
 //
-// A specification is a path, relative to its root folder (or to the current folder when it has
+// A spec is a path, relative to its root folder (or to the current folder when it has
 // none). When it names something that exists it is taken literally, whatever characters it
 // holds: a file is added; a folder adds its files, and with recursion everything below it.
 // Otherwise its last part is a pattern ("*" any run of characters, "?" any one character; no
@@ -8,7 +8,7 @@
 // folder below that one too. Names starting with "." are hidden: found by patterns and
 // recursion only when hidden files are asked for. Devices, pipes and sockets are never read.
 //
-// Entry names use "/": the specification's own path (relative specifications) or the path
+// Entry names use "/": the spec's own path (relative specs) or the path
 // without its leading "/" (absolute ones), never with "." or ".." parts; with junk directories
 // only the file name. Folders get entries of their own ("name/") when asked for and not junked:
 // a named folder and every folder reached by recursion.
@@ -49,14 +49,14 @@ struct TSourceFile {
   off_t size = 0;
   time_t mtime = 0;
   mode_t mode = 0;
-  const TSpec* spec = nullptr;  // the specification that found it
+  const TSpec* spec = nullptr;  // the spec that found it
 };
 
 // Problems found while expanding: an engine error code and a text.
 using TSpecReport = std::function<void(int code, const std::string& text)>;
 
-// The files the specifications name, each entry name once (the first specification wins), in
-// the order of the specifications and, within a folder, of the names.
+// The files the specs name, each entry name once (the first spec wins), in
+// the order of the specs and, within a folder, of the names.
 std::vector<TSourceFile> ExpandSpecs(const std::vector<TSpec>& specs, const TSpecOptions& options,
                                      const TSpecReport& report);
 

@@ -1,5 +1,5 @@
 // Parts of the engine on their own: the parallel deflate (one ordinary deflate stream whatever
-// the block boundaries and thread count), patterns, and the entry names of specifications.
+// the block boundaries and thread count), patterns, and the entry names of specs.
 #include <gtest/gtest.h>
 #include <zlib.h>
 

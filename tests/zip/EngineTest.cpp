@@ -204,7 +204,7 @@ TEST_F(EngineTest, NamesFoldersAndPatterns) {
   }
 }
 
-TEST_F(EngineTest, AbsoluteSpecificationsKeepTheirPathWithoutTheLeadingSlash) {
+TEST_F(EngineTest, AbsoluteSpecsKeepTheirPathWithoutTheLeadingSlash) {
   const std::string file = Make("x/y.txt", "y");
   Add({file}, {AddDirNames});
   ASSERT_EQ(zip.Count(), 1);

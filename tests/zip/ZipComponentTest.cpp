@@ -205,7 +205,7 @@ TEST_F(RecordingEngineTest, LayoutFollowsTheEngineVersion) {
   }
 }
 
-TEST_F(RecordingEngineTest, SpecificationLinesGiveTheirPrefixAndPasswordParts) {
+TEST_F(RecordingEngineTest, SpecLinesGiveTheirPrefixAndPasswordParts) {
   struct Case {
     const char* line;
     AddOpts options;
@@ -290,14 +290,14 @@ TEST_F(RecordingEngineTest, AfterTheEngineTheListsAreEmptyAndTheDirectoryIsRead)
   EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(RecordingEngineTest, ChecksBeforeTheEngineKeepTheSpecifications) {
+TEST_F(RecordingEngineTest, ChecksBeforeTheEngineKeepTheSpecs) {
   struct Case {
     const char* name;
     std::function<void()> setup;
     int message;
   };
   const Case cases[] = {
-      {"no specifications", [&] { zip.FSpecArgs().clear(); }, zmNoFileSpecs},
+      {"no specs", [&] { zip.FSpecArgs().clear(); }, zmNoFileSpecs},
       {"no archive name", [&] { zip.SetZipFileName(""); }, zmNoZipFileName},
       {"encryption unattended without password", [&] { zip.SetAddOptions({AddEncrypt}); }, zmNoPasswordUnattended},
       {"spanning with update", [&] { zip.SetAddOptions({AddDiskSpan, AddUpdate}); }, zmSpanWithUpdate},
@@ -338,7 +338,7 @@ TEST_F(RecordingEngineTest, ASecondAddFilesWhileBusyReturnsAtOnce) {
   EXPECT_FALSE(zip.Busy());
 }
 
-TEST_F(RecordingEngineTest, TooManySpecificationsForTheOlderLayoutAreRefused) {
+TEST_F(RecordingEngineTest, TooManySpecsForTheOlderLayoutAreRefused) {
   engine->version = 150;
   zip.FSpecArgs() = std::vector<std::string>(kZipOldLayoutSpecSlots + 1, "f");
   zip.AddFiles();
