@@ -44,7 +44,7 @@ constexpr int kZipCallbackTextSize = 512;
 // password the call record carries.
 constexpr int kZipMaxAnswerPassword = 80;
 constexpr int kZipMaxRecordPassword = 81;
-// Recurse flags (16 bits) and the encrypt value of a spec that carries its own password.
+// Recurse flags (16 bits) and the encrypt value of a file spec that carries its own password.
 constexpr uint16_t kZipRecurseOn = 0xFFFF;
 constexpr int32_t kZipSpecOwnPassword = 65535;
 // Code-page value of the newer layout: entry names are written in the OEM code page.
@@ -74,8 +74,8 @@ constexpr int32_t kZipCallbackAbort = -1;
 // operating system's error number, when there is one).
 enum ZipEngineError : int32_t {
   zeOk = 0,
-  zeNothingToDo = 1,      // no file matched the specs, or none needed adding
-  zeNotFound = 2,         // a spec named nothing that exists
+  zeNothingToDo = 1,      // no file matched the file specs, or none needed adding
+  zeNotFound = 2,         // a file spec named nothing that exists
   zeOpenRead = 3,         // a file could not be opened or read
   zeChanged = 4,          // a file changed while it was being read
   zeNotRegular = 5,       // a device, pipe or socket: never read
@@ -182,11 +182,11 @@ struct ZipCallRecordOld {
 
 // One file spec of the newer layout.
 //   32-bit 64-bit  size    content
-//    0      0      ptr     the spec (without prefix character and password part)
+//    0      0      ptr     the file spec (without prefix character and password part)
 //    4      8      8       0
-//   12     16      ptr     password text of this spec, or none
+//   12     16      ptr     password text of this file spec, or none
 //   16     24      4       encrypt value: the call's encrypt flag, 65535 with an own
-//                          password, 0 when the spec is to be stored without one
+//                          password, 0 when the file spec is to be stored without one
 //   20     28      2       recurse flag (0xFFFF or 0)
 //   22     30      14      0
 //   36     48      ptr     root folder text, or none
@@ -210,7 +210,7 @@ struct ZipFileSpecRecord {
 //  132    168      ptr     archive comment text, or none (v160)
 //  136    176      2       1 when only files with the archive attribute are added (v160)
 //  138    178      2       1 when the archive attribute is to be reset (v160)
-//  140    184      ptr     array of ZipFileSpecRecord, one per spec
+//  140    184      ptr     array of ZipFileSpecRecord, one per file spec
 //  144    192      4       0
 //  148    196      4       number of exclusion specs (v160)
 //  152    200      ptr     array of that many exclusion texts (v160)

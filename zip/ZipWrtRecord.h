@@ -1,6 +1,6 @@
 // The call record as the component builds it: allocated zero-filled in the layout the engine's
 // version asks for, every text and array it points to owned here and freed with it; and the
-// pieces it is built from (the store-suffix text, the parts of a spec line).
+// pieces it is built from (the store-suffix text, the parts of a file spec line).
 #pragma once
 
 #include <memory>

@@ -8,7 +8,7 @@
 // folder below that one too. Names starting with "." are hidden: found by patterns and
 // recursion only when hidden files are asked for. Devices, pipes and sockets are never read.
 //
-// Entry names use "/": the spec's own path (relative specs) or the path
+// Entry names use "/": the file spec's own path (relative specs) or the path
 // without its leading "/" (absolute ones), never with "." or ".." parts; with junk directories
 // only the file name. Folders get entries of their own ("name/") when asked for and not junked:
 // a named folder and every folder reached by recursion.
@@ -49,14 +49,14 @@ struct TSourceFile {
   off_t size = 0;
   time_t mtime = 0;
   mode_t mode = 0;
-  const TSpec* spec = nullptr;  // the spec that found it
+  const TSpec* spec = nullptr;  // the file spec that found it
 };
 
 // Problems found while expanding: an engine error code and a text.
 using TSpecReport = std::function<void(int code, const std::string& text)>;
 
-// The files the specs name, each entry name once (the first spec wins), in
-// the order of the specs and, within a folder, of the names.
+// The files the file specs name, each entry name once (the first spec wins), in
+// the order of the file specs and, within a folder, of the names.
 std::vector<TSourceFile> ExpandSpecs(const std::vector<TSpec>& specs, const TSpecOptions& options,
                                      const TSpecReport& report);
 

@@ -1,5 +1,5 @@
 // libzipeng.so: the two entry points and one run of ZipEngExec. A run reads the call record
-// (the newer layout), finds the files the specs name, decides for each whether it is
+// (the newer layout), finds the files the file specs name, decides for each whether it is
 // added, replaces an entry or is left alone (update and freshen compare modification times),
 // writes the new archive (unchanged entries copied as they are, new ones deflated on every core
 // or stored), puts it in place of the old one, and then moves the added files away when asked.
