@@ -8,7 +8,8 @@
 
 namespace tavrik::platform {
 
-enum class TMsgDlgType { mtInformation, mtWarning, mtError, mtConfirmation };
+// mtCustom: a plain message, without an icon.
+enum class TMsgDlgType { mtInformation, mtWarning, mtError, mtConfirmation, mtCustom };
 enum class TModalResult { mrOk, mrCancel };
 
 struct TOpenDialogOptions {
