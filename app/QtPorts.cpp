@@ -1,6 +1,7 @@
 #include "app/QtPorts.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -48,6 +49,7 @@ QString QtFilter(const std::string& filter) {
 }
 
 QtDialogs qt_dialogs;
+QtScreenCursor qt_screen_cursor;
 
 }  // namespace
 
@@ -58,6 +60,7 @@ void QtDialogs::ShowMessage(const std::string& text, platform::TMsgDlgType type)
     case platform::TMsgDlgType::mtWarning: icon = QMessageBox::Warning; break;
     case platform::TMsgDlgType::mtError: icon = QMessageBox::Critical; break;
     case platform::TMsgDlgType::mtConfirmation: icon = QMessageBox::Question; break;
+    case platform::TMsgDlgType::mtCustom: break;
   }
   QMessageBox box(icon, QApplication::applicationName(), QStr(text), QMessageBox::Ok);
   box.exec();
@@ -80,8 +83,21 @@ bool QtDialogs::OpenFile(platform::TOpenDialogOptions& options) {
   return true;
 }
 
+void QtScreenCursor::SetCursor(platform::TCursor cursor) {
+  if (cursor == cursor_) return;
+  const QCursor shape = cursor == platform::TCursor::crHourGlass ? Qt::WaitCursor : Qt::ArrowCursor;
+  if (cursor_ == platform::TCursor::crDefault)
+    QApplication::setOverrideCursor(shape);
+  else if (cursor == platform::TCursor::crDefault)
+    QApplication::restoreOverrideCursor();
+  else
+    QApplication::changeOverrideCursor(shape);
+  cursor_ = cursor;
+}
+
 void BindQtPorts() {
   platform::SetDialogs(&qt_dialogs);
+  platform::SetScreenCursor(&qt_screen_cursor);
   platform::SetTimerFactory([] { return std::make_unique<QtTimer>(); });
   platform::SetProcessMessages([] { QCoreApplication::processEvents(); });
 }
