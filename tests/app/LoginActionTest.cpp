@@ -257,10 +257,5 @@ TEST(PermittedPages, TokensAndKeywords) {
   }
 }
 
-TEST(ChooseText, PicksByTheFlag) {
-  EXPECT_EQ(ChooseText(true, "Loged in", "Not loged in"), "Loged in");
-  EXPECT_EQ(ChooseText(false, "Connected", "Disconnected"), "Disconnected");
-}
-
 }  // namespace
 }  // namespace tavrik::testing
