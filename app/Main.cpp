@@ -23,9 +23,6 @@
 
 namespace tavrik {
 
-bool LoggedIn = false;
-std::string Permissions;
-
 namespace {
 
 template <typename W>
@@ -40,7 +37,7 @@ constexpr const char* kPanelTexts[5] = {"Server:", "Connected:", "Status", "", "
 }  // namespace
 
 TTavrikFrm::TTavrikFrm(TDM1& dm, std::string ini_path, QWidget* parent)
-    : QMainWindow(parent), dm_(dm), ini_(std::make_unique<TIniFile>(std::move(ini_path), true)) {
+    : QMainWindow(parent), Actions(dm, *this), dm_(dm), ini_(std::make_unique<TIniFile>(std::move(ini_path), true)) {
   setObjectName("TavrikFrm");
   zipwright_ = std::make_unique<TZipwright>(nullptr, reinterpret_cast<void*>(winId()));
   Zipwright1 = zipwright_.get();
@@ -112,6 +109,7 @@ void TTavrikFrm::BuildControls() {
   login->addWidget(Label4, 1, 0);
   login->addWidget(PaswoordEdt, 1, 1);
   login->addWidget(LoginBtn, 2, 1, Qt::AlignRight);
+  connect(LoginBtn, &QPushButton::clicked, this, [this] { RunGuarded([this] { Actions.LoginBtnClick(); }); });
   settings->addWidget(Panel1);
   settings->addStretch(1);
 
@@ -145,16 +143,20 @@ void TTavrikFrm::BuildControls() {
   PageControl2->addTab(QVRegCheckSheet, "QVRegCheck");
   tools->addWidget(PageControl2);
 
-  // Status bar: five fixed panels.
+  // Status bar: five panels of fixed widths; the last one takes the rest of the bar.
   QStatusBar* bar = Named(new QStatusBar(this), "StatusBar1");
   bar->setSizeGripEnabled(false);
   for (int i = 0; i < 5; ++i) {
+    const bool last = i == 4;
     panels_[i] = new QLabel(kPanelTexts[i]);
     panels_[i]->setObjectName(QString("StatusBar1Panel%1").arg(i));
-    panels_[i]->setFixedWidth(kPanelWidths[i]);
+    if (last)
+      panels_[i]->setMinimumWidth(kPanelWidths[i]);
+    else
+      panels_[i]->setFixedWidth(kPanelWidths[i]);
     panels_[i]->setFrameShape(QFrame::Panel);
     panels_[i]->setFrameShadow(QFrame::Sunken);
-    bar->addWidget(panels_[i]);
+    bar->addWidget(panels_[i], last ? 1 : 0);
   }
   setStatusBar(bar);
 
@@ -174,9 +176,19 @@ std::string TTavrikFrm::StatusText(int panel) const {
   return panel >= 0 && panel < 5 ? AnsiStr(panels_[panel]->text()) : std::string();
 }
 
-std::string TTavrikFrm::ChooseText(bool flag, const std::string& when_true, const std::string& when_false) {
-  return flag ? when_true : when_false;
-}
+std::string TTavrikFrm::UserIdText() { return AnsiStr(UserIdEdt->text()); }
+
+std::string TTavrikFrm::PasswordText() { return AnsiStr(PaswoordEdt->text()); }
+
+void TTavrikFrm::ShowPage(int page) { PageControl1->setTabVisible(page, true); }
+
+int TTavrikFrm::ProgressMax() { return FilePB->maximum(); }
+
+void TTavrikFrm::SetProgressMin(int min) { FilePB->setMinimum(min); }
+
+void TTavrikFrm::SetProgressMax(int max) { FilePB->setMaximum(max); }
+
+void TTavrikFrm::SetProgressPosition(int position) { FilePB->setValue(position); }
 
 void TTavrikFrm::FormCreate() {
   // A missing engine is reported by the component itself; start-up goes on without it.
@@ -210,6 +222,9 @@ void TTavrikFrm::FormCloseQuery(bool& can_close) {
     ini_->WriteString("CLIENT", "Password", AnsiStr(PaswoordEdt->text()));
   }
   Zipwright1->UnloadZipEngine();
+  // The last log row needs the server. When it cannot be written the error is shown, and the
+  // program closes all the same: the user asked to end it.
+  RunGuarded([this] { Actions.CloseApplication(); });
 }
 
 void TTavrikFrm::BladerBtnClick() {
@@ -219,6 +234,11 @@ void TTavrikFrm::BladerBtnClick() {
 }
 
 void TTavrikFrm::closeEvent(QCloseEvent* event) {
+  // A running action is waiting on the server or on the user: the window stays until it ends.
+  if (Actions.Running()) {
+    event->ignore();
+    return;
+  }
   bool can_close = false;
   // An error (a settings file that cannot be written) ends the handler and keeps the window.
   if (!RunGuarded([&] { FormCloseQuery(can_close); })) can_close = false;

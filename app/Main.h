@@ -1,12 +1,15 @@
 // The main window TavrikFrm: its pages and controls, the status bar, the settings file
-// Client.ini, and the handlers of start-up, closing and browsing. Widget object names are the
-// control names, so tests and later handlers find them.
+// Client.ini, and the handlers of start-up, closing and browsing. The program's actions (login,
+// closing log row) run in TMainActions; the window binds its widgets to them and serves as their
+// port. Widget object names are the control names, so tests and later handlers find them.
 #pragma once
 
 #include <QMainWindow>
 #include <memory>
 #include <string>
 
+#include "app/ActionPorts.h"
+#include "app/MainActions.h"
 #include "platform/Dialogs.h"
 #include "platform/IniFile.h"
 
@@ -25,28 +28,26 @@ namespace tavrik {
 class TDM1;
 class TZipwright;
 
-// Program-wide login state: a login has succeeded in this run, and that account's permissions.
-extern bool LoggedIn;
-extern std::string Permissions;
-
-// Pages of PageControl1 that a permission shows.
-constexpr int kUploadPage = 1;
-constexpr int kDownloadPage = 2;
-constexpr int kToolsPage = 3;
-constexpr int kBackupPage = 4;
-
 constexpr const char* kDefaultHost = "localhost";
 constexpr const char* kDefaultLastFile = "c:\\quorvale\\quorvale.mdb";
 
-class TTavrikFrm : public QMainWindow {
+class TTavrikFrm : public QMainWindow, public TActionPorts {
  public:
   // `ini_path` is the settings file (the program passes Client.ini beside its executable).
   TTavrikFrm(TDM1& dm, std::string ini_path, QWidget* parent = nullptr);
   ~TTavrikFrm() override;
 
-  void SetStatusText(int panel, const std::string& text);
+  void SetStatusText(int panel, const std::string& text) override;
   std::string StatusText(int panel) const;
-  static std::string ChooseText(bool flag, const std::string& when_true, const std::string& when_false);
+
+  // The actions' port onto the controls.
+  std::string UserIdText() override;
+  std::string PasswordText() override;
+  void ShowPage(int page) override;
+  int ProgressMax() override;
+  void SetProgressMin(int min) override;
+  void SetProgressMax(int max) override;
+  void SetProgressPosition(int position) override;
 
   // Handlers.
   void FormCreate();
@@ -82,6 +83,9 @@ class TTavrikFrm : public QMainWindow {
   platform::TOpenDialogOptions OpenDialog1;
   // Compresses for the upload; owned by the window.
   TZipwright* Zipwright1;
+
+  // The buttons' actions, with this window as their port.
+  TMainActions Actions;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

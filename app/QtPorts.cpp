@@ -1,6 +1,7 @@
 #include "app/QtPorts.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -51,18 +52,7 @@ QString QtFilter(const std::string& filter) {
 
 QtDialogs qt_dialogs;
 QtPasswordDialog qt_password_dialog;
-
-// The hourglass is an override cursor over every window; the default cursor removes it.
-void ShowScreenCursor(platform::TCursor cursor) {
-  if (cursor == platform::TCursor::crHourGlass) {
-    if (QGuiApplication::overrideCursor())
-      QGuiApplication::changeOverrideCursor(Qt::WaitCursor);
-    else
-      QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    return;
-  }
-  while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
-}
+QtScreenCursor qt_screen_cursor;
 
 }  // namespace
 
@@ -96,11 +86,23 @@ bool QtDialogs::OpenFile(platform::TOpenDialogOptions& options) {
   return true;
 }
 
+void QtScreenCursor::SetCursor(platform::TCursor cursor) {
+  if (cursor == cursor_) return;
+  const QCursor shape = cursor == platform::TCursor::crHourGlass ? Qt::WaitCursor : Qt::ArrowCursor;
+  if (cursor_ == platform::TCursor::crDefault)
+    QApplication::setOverrideCursor(shape);
+  else if (cursor == platform::TCursor::crDefault)
+    QApplication::restoreOverrideCursor();
+  else
+    QApplication::changeOverrideCursor(shape);
+  cursor_ = cursor;
+}
+
 void BindQtPorts() {
   platform::SetDialogs(&qt_dialogs);
+  platform::SetScreenCursor(&qt_screen_cursor);
   platform::SetTimerFactory([] { return std::make_unique<QtTimer>(); });
   platform::SetProcessMessages([] { QCoreApplication::processEvents(); });
-  platform::SetScreenCursorDisplay(ShowScreenCursor);
   SetPasswordDialogPort(&qt_password_dialog);
 }
 

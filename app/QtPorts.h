@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/ScreenCursor.h"
 
 namespace tavrik {
 
@@ -14,7 +15,17 @@ class QtDialogs : public platform::Dialogs {
   bool OpenFile(platform::TOpenDialogOptions& options) override;
 };
 
-// Binds the Qt dialogs, timers and event processing; call once QApplication exists.
+// The screen cursor as the application's override cursor, set while it is not the default one.
+class QtScreenCursor : public platform::ScreenCursor {
+ public:
+  platform::TCursor Cursor() const override { return cursor_; }
+  void SetCursor(platform::TCursor cursor) override;
+
+ private:
+  platform::TCursor cursor_ = platform::TCursor::crDefault;
+};
+
+// Binds the Qt dialogs, timers, event processing and screen cursor; call once QApplication exists.
 void BindQtPorts();
 
 }  // namespace tavrik

@@ -1,5 +1,6 @@
 #include "platform/DateText.h"
 
+#include <algorithm>
 #include <ctime>
 #include <tuple>
 #include <vector>
@@ -22,12 +23,35 @@ int CurrentYear() {
   return local.tm_year + 1900;
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if ((text[i] | 0x20) != prefix[i]) return false;
+  return true;
+}
+
 }  // namespace
+
+TDateTime Now() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::tm local{};
+  localtime_r(&now.tv_sec, &local);
+  const int32_t day = EncodeDayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  return MakeDateTime(day, EncodeTimeMSecs({local.tm_hour, local.tm_min, std::min(local.tm_sec, 59),
+                                            int(now.tv_nsec / 1000000)}));
+}
 
 std::string FormatDateTime(std::string_view format, TDateTime value) {
   const TFormatSettings& fs = FormatSettings();
   const TDateParts d = DecodeDayNumber(DateTimeDay(value));
   const TTimeParts t = DecodeTimeMSecs(DateTimeMSecs(value));
+  // With a morning/afternoon marker anywhere in the format, hours count from 1 to 12.
+  bool twelve = false;
+  for (size_t k = 0; k < format.size() && !twelve; ++k)
+    twelve = StartsWithNoCase(format.substr(k), "ampm") || StartsWithNoCase(format.substr(k), "am/pm") ||
+             StartsWithNoCase(format.substr(k), "a/p");
+  const int hour = twelve ? (t.hour % 12 == 0 ? 12 : t.hour % 12) : t.hour;
   std::string out;
   size_t i = 0;
   auto run = [&](char c) {
@@ -42,10 +66,30 @@ std::string FormatDateTime(std::string_view format, TDateTime value) {
       case 'd': out += Number(d.day, run('d') >= 2 ? 2 : 1); continue;
       case 'm': out += Number(d.month, run('m') >= 2 ? 2 : 1); continue;
       case 'y': out += run('y') >= 3 ? Number(d.year, 4) : Number(d.year % 100, 2); continue;
-      case 'h': out += Number(t.hour, run('h') >= 2 ? 2 : 1); continue;
+      case 'h': out += Number(hour, run('h') >= 2 ? 2 : 1); continue;
       case 'n': out += Number(t.minute, run('n') >= 2 ? 2 : 1); continue;
       case 's': out += Number(t.second, run('s') >= 2 ? 2 : 1); continue;
       case 'z': out += Number(t.msec, run('z') >= 2 ? 3 : 1); continue;
+      case 'a': {
+        const std::string_view rest = format.substr(i);
+        const bool morning = t.hour < 12;
+        if (StartsWithNoCase(rest, "ampm")) {
+          out += morning ? fs.TimeAMString : fs.TimePMString;
+          i += 4;
+          continue;
+        }
+        if (StartsWithNoCase(rest, "am/pm")) {
+          out += morning ? rest.substr(0, 2) : rest.substr(3, 2);
+          i += 5;
+          continue;
+        }
+        if (StartsWithNoCase(rest, "a/p")) {
+          out += morning ? rest[0] : rest[2];
+          i += 3;
+          continue;
+        }
+        break;
+      }
       default: break;
     }
     if (c == '/') {
@@ -68,7 +112,7 @@ std::string DateToStr(TDateTime value) { return FormatDateTime(FormatSettings().
 
 std::string DateTimeToStr(TDateTime value) {
   std::string text = DateToStr(value);
-  if (DateTimeMSecs(value) != 0) {
+  if (DateTimeMSecs(value) / 1000 != 0) {
     text += ' ';
     text += FormatDateTime(FormatSettings().LongTimeFormat, value);
   }

@@ -8,7 +8,7 @@
 
 namespace tavrik::platform {
 
-// mtCustom: a plain box without an icon.
+// mtCustom: a plain message, without an icon.
 enum class TMsgDlgType { mtInformation, mtWarning, mtError, mtConfirmation, mtCustom };
 enum class TModalResult { mrOk, mrCancel };
 

@@ -3,24 +3,24 @@
 namespace tavrik::platform {
 
 namespace {
-TCursor current = TCursor::crDefault;
+class RememberedCursor : public ScreenCursor {
+ public:
+  TCursor Cursor() const override { return cursor_; }
+  void SetCursor(TCursor cursor) override { cursor_ = cursor; }
 
-std::function<void(TCursor)>& Display() {
-  static std::function<void(TCursor)> display;
-  return display;
-}
+ private:
+  TCursor cursor_ = TCursor::crDefault;
+};
+
+RememberedCursor remembered;
+ScreenCursor* current = nullptr;
 }  // namespace
 
-TCursor ScreenCursor() { return current; }
+ScreenCursor& CurrentScreenCursor() { return current ? *current : remembered; }
 
-void SetScreenCursor(TCursor cursor) {
+ScreenCursor* SetScreenCursor(ScreenCursor* cursor) {
+  ScreenCursor* previous = current;
   current = cursor;
-  if (Display()) Display()(cursor);
-}
-
-std::function<void(TCursor)> SetScreenCursorDisplay(std::function<void(TCursor)> display) {
-  std::function<void(TCursor)> previous = std::move(Display());
-  Display() = std::move(display);
   return previous;
 }
 

@@ -517,8 +517,7 @@ void TMarvekTable::InternalClose() {
   if (!WorkAreaOpen()) return;
   const int area = work_area_;
   work_area_ = 0;
-  // A connection that is gone took the session, and its work areas, with it.
-  if (access_method_ == TAccessMethod::amServer && (!connection_ || !connection_->Active())) return;
+  if (SessionGone()) return;
   TMvEngine& e = Engine();
   if (!e.Alias(area).empty()) {
     e.Select(area);

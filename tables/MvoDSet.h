@@ -214,6 +214,11 @@ class TMarvekTable : public TDataSet {
   TMvEngine& Engine();
   void Select();
   bool WorkAreaOpen() const { return work_area_ != 0; }
+  // A server table whose connection has gone: the session took its work area and locks with it,
+  // so there is nothing left to tell the server.
+  bool SessionGone() const {
+    return access_method_ == TAccessMethod::amServer && (!connection_ || !connection_->Active());
+  }
   void CheckClosed();
   void EngineOpen();
   std::string LocalFolder();

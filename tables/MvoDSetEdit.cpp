@@ -284,7 +284,7 @@ void TMarvekTable::InternalEdit() {
 
 void TMarvekTable::InternalCancel() {
   if (!WorkAreaOpen()) return;
-  Select();
+  if (!SessionGone()) Select();
   if (remembered_recno_ != 0) SetTrailer(ActiveBuffer(), remembered_recno_, TBookmarkFlag::bfCurrent);
   remembered_recno_ = 0;
   appended_recno_ = 0;
@@ -293,7 +293,7 @@ void TMarvekTable::InternalCancel() {
 
 void TMarvekTable::Cancel() {
   TDataSet::Cancel();
-  if (WorkAreaOpen()) {
+  if (WorkAreaOpen() && !SessionGone()) {
     Select();
     Engine().Unlock(0);
   }

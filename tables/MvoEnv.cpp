@@ -77,10 +77,10 @@ void TMarvekEnv::SetDateFormat(TMarvekDateFrmt value) {
                   {"dd.mm.yy", '.'}, {"dd-mm-yy", '-'}, {"dd-mm-yy", '-'}};
   platform::TFormatSettings& fs = platform::FormatSettings();
   if (value == TMarvekDateFrmt::dfWinDefault) {
-    // The regional settings' own format; Linux locales give none in this form.
-    const platform::TFormatSettings defaults;
-    fs.ShortDateFormat = defaults.ShortDateFormat;
-    fs.DateSeparator = defaults.DateSeparator;
+    // The regional settings' own format.
+    const platform::TFormatSettings& regional = platform::LocaleFormatSettings();
+    fs.ShortDateFormat = regional.ShortDateFormat;
+    fs.DateSeparator = regional.DateSeparator;
   } else {
     fs.ShortDateFormat = kFormats[int(value)].format;
     fs.DateSeparator = kFormats[int(value)].separator;

@@ -64,11 +64,11 @@ void TZipwright::ReportZipError(const EZipwright& error) {
 void TZipwright::BusyCursor(bool on) {
   if (on) {
     if (busy_cursor_count_++ == 0) {
-      saved_cursor_ = platform::ScreenCursor();
-      platform::SetScreenCursor(platform::TCursor::crHourGlass);
+      saved_cursor_ = platform::CurrentScreenCursor().Cursor();
+      platform::CurrentScreenCursor().SetCursor(platform::TCursor::crHourGlass);
     }
   } else if (busy_cursor_count_ > 0 && --busy_cursor_count_ == 0) {
-    platform::SetScreenCursor(saved_cursor_);
+    platform::CurrentScreenCursor().SetCursor(saved_cursor_);
   }
 }
 

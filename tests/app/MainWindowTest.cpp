@@ -1,20 +1,29 @@
+// The main window offscreen: start-up, settings, closing with its last log row, and the login
+// clicked on the real widgets against marvekd serving the demo installation.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 #include <fstream>
-#include <sstream>
 
 #include "app/ClientDM.h"
 #include "app/Program.h"
+#include "app/QtPorts.h"
 #include "tables/MDE61.h"
 #include "platform/DynLib.h"
 #include "platform/Paths.h"
+#include "tests/app/DemoInstallation.h"
+#include "tests/net/ScriptedServer.h"
+#include "tests/support/ReadFile.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
 
@@ -22,13 +31,6 @@ namespace tavrik {
 namespace {
 
 using platform::TModalResult;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -38,6 +40,21 @@ class MainWindowTest : public ::testing::Test {
     program = StartProgram(ini);
     EXPECT_NE(program, nullptr);
     return *program->TavrikFrm;
+  }
+
+  // The connection to marvekd serving a fresh demo installation.
+  void ServeDemo() {
+    demo = std::make_unique<testing::DemoInstallation>();
+    const uint16_t port = demo->Start();
+    ASSERT_NE(port, 0);
+    program->DM1->RemoteConnection->SetHost("127.0.0.1");
+    program->DM1->RemoteConnection->SetPort(port);
+  }
+  // The log rows without their time stamps.
+  std::vector<std::string> LogRows() {
+    std::vector<std::string> rows;
+    for (const std::string& row : demo->LogRows()) rows.push_back(row.substr(row.find('|') + 1));
+    return rows;
   }
 
   std::vector<bool> VisibleTabs(TTavrikFrm& f) {
@@ -50,6 +67,7 @@ class MainWindowTest : public ::testing::Test {
   std::string ini = dir.File("Client.ini");
   testing::ScriptedDialogs dialogs;
   std::unique_ptr<TProgram> program;
+  std::unique_ptr<testing::DemoInstallation> demo;
 };
 
 // Once loaded, the engine library stays loaded for the process: the start without it is watched
@@ -144,23 +162,27 @@ TEST_F(MainWindowTest, CancelOnQuitKeepsTheWindowAndWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(ini));
 }
 
-TEST_F(MainWindowTest, CancelOnSaveClosesWithoutTouchingTheFile) {
+TEST_F(MainWindowTest, CancelOnSaveClosesWithoutTouchingTheFileButLogs) {
   std::string original = "[SERVER]\r\nHost=old\r\n";
   std::ofstream(ini, std::ios::binary) << original;
   auto stamp = std::filesystem::last_write_time(ini);
   TTavrikFrm& f = Start();
+  ServeDemo();
   f.show();
   f.HostEdt->setText("changed");
   dialogs.AnswerConfirm(TModalResult::mrOk);
   dialogs.AnswerConfirm(TModalResult::mrCancel);
   EXPECT_TRUE(f.close());
   EXPECT_EQ(dialogs.confirmations, (std::vector<std::string>{"Programma afsluiten.", "Instellingen bewaren."}));
-  EXPECT_EQ(ReadAll(ini), original);
+  EXPECT_EQ(testing::ReadFile(ini), original);
   EXPECT_EQ(std::filesystem::last_write_time(ini), stamp);
+  EXPECT_EQ(LogRows(), std::vector<std::string>{"Close Application||"});
+  EXPECT_FALSE(program->DM1->RemoteConnection->Active());
 }
 
 TEST_F(MainWindowTest, SavingWritesTheFiveKeysInOrder) {
   TTavrikFrm& f = Start();
+  ServeDemo();
   f.show();
   f.HostEdt->setText("server7");
   f.ZipCB->setChecked(false);
@@ -170,11 +192,29 @@ TEST_F(MainWindowTest, SavingWritesTheFiveKeysInOrder) {
   dialogs.AnswerConfirm(TModalResult::mrOk);
   dialogs.AnswerConfirm(TModalResult::mrOk);
   EXPECT_TRUE(f.close());
-  EXPECT_EQ(ReadAll(ini),
+  EXPECT_EQ(testing::ReadFile(ini),
             "[SERVER]\r\nHost=server7\r\nCompression=0\r\n\r\n"
             "[CLIENT]\r\nLastFile=/data/a.mdb\r\nUserID= clerk1 \r\nPassword=geheim\r\n");
   EXPECT_EQ(std::filesystem::status(ini).permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(LogRows(), std::vector<std::string>{"Close Application| clerk1|"});  // dbfread drops the trailing blank
+}
+
+// Without a server the last log row cannot be written: the error is shown, and the program
+// closes all the same.
+TEST_F(MainWindowTest, UnreachableServerStillCloses) {
+  TTavrikFrm& f = Start();
+  program->DM1->RemoteConnection->SetHost("127.0.0.1");
+  program->DM1->RemoteConnection->SetPort(uint16_t(testing::ClosedPort()));
+  f.show();
+  dialogs.AnswerConfirm(TModalResult::mrOk);
+  dialogs.AnswerConfirm(TModalResult::mrCancel);
+  EXPECT_TRUE(f.close());
+  EXPECT_FALSE(f.isVisible());
+  EXPECT_EQ(dialogs.messages,
+            std::vector<std::string>{"[MarvekConnection.SetActive]No Marvek Database Server found at 127.0.0.1"});
+  EXPECT_EQ(dialogs.message_types, std::vector<platform::TMsgDlgType>{platform::TMsgDlgType::mtError});
+  EXPECT_FALSE(f.Actions.Running());
 }
 
 TEST_F(MainWindowTest, UnwritableSettingsKeepTheWindowOpen) {
@@ -185,6 +225,78 @@ TEST_F(MainWindowTest, UnwritableSettingsKeepTheWindowOpen) {
   dialogs.AnswerConfirm(TModalResult::mrOk);
   EXPECT_FALSE(f.close());
   EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Unable to write to " + ini});
+}
+
+TEST_F(MainWindowTest, LoginButtonShowsTheAccountsPages) {
+  TTavrikFrm& f = Start();
+  ServeDemo();
+  QtScreenCursor qt_cursor;  // the hourglass as the application's override cursor
+  platform::ScreenCursor* previous = platform::SetScreenCursor(&qt_cursor);
+  f.show();
+  f.UserIdEdt->setText("demo");
+  f.PaswoordEdt->setText("welkom");
+  dialogs.OnMessage = [&](const std::string&) {
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  };
+  QTest::mouseClick(f.LoginBtn, Qt::LeftButton);
+  platform::SetScreenCursor(previous);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Welkom bij de demo-installatie van Tavrik."});
+  EXPECT_EQ(VisibleTabs(f), (std::vector<bool>{true, true, true, true, true}));
+  EXPECT_EQ(f.StatusText(4), "Loged in");
+  EXPECT_EQ(f.StatusText(1), "Disconnected");
+  EXPECT_TRUE(LoggedIn);
+
+  // A wrong password later: told and logged, and the login stays.
+  f.PaswoordEdt->setText("wrong");
+  dialogs.OnMessage = nullptr;
+  QTest::mouseClick(f.LoginBtn, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages.back(), "Paswoord niet OK");
+  EXPECT_EQ(VisibleTabs(f), (std::vector<bool>{true, true, true, true, true}));
+  EXPECT_EQ(f.StatusText(4), "Loged in");
+  EXPECT_EQ(LogRows(), (std::vector<std::string>{"Login ok|demo|Permission = UPLOAD;DOWNLOAD;TOOLS;BACKUP",
+                                                 "Login failed:|demo|Paswoord niet OK :*****"}));
+}
+
+// While the login waits for the user to read its message, a click on the button and a request
+// to close are refused; the login then ends as if they had not been.
+TEST_F(MainWindowTest, ClicksAndClosingWaitForARunningLogin) {
+  TTavrikFrm& f = Start();
+  ServeDemo();
+  f.show();
+  f.UserIdEdt->setText("nobody");
+  bool closed = true, acted = false;
+  dialogs.OnMessage = [&](const std::string&) {
+    if (std::exchange(acted, true)) return;  // once: a second login let through shows its own box
+    QTest::mouseClick(f.LoginBtn, Qt::LeftButton);
+    closed = f.close();
+  };
+  QTest::mouseClick(f.LoginBtn, Qt::LeftButton);
+  EXPECT_FALSE(closed);
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_TRUE(dialogs.confirmations.empty());  // closing did not even ask
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Gebruiker niet gevonden"});
+  EXPECT_EQ(LogRows(), std::vector<std::string>{"Login failed:|nobody|Gebruiker niet gevonden"});
+  EXPECT_EQ(f.StatusText(4), "Not loged in");
+}
+
+// The last panel takes the rest of the bar, so its texts can be read.
+TEST_F(MainWindowTest, LastStatusPanelTakesTheRestOfTheBar) {
+  TTavrikFrm& f = Start();
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  auto* last = f.findChild<QLabel*>("StatusBar1Panel4");
+  auto* third = f.findChild<QLabel*>("StatusBar1Panel3");
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(third->width(), 200);
+  EXPECT_GT(last->width(), 50);
+  const QStatusBar* bar = f.statusBar();
+  EXPECT_GE(last->mapTo(bar, QPoint(last->width(), 0)).x(), bar->width() - 10);
+  EXPECT_GE(last->contentsRect().width(), last->fontMetrics().horizontalAdvance("Not loged in"));
+  f.resize(900, 468);
+  QApplication::processEvents();
+  EXPECT_GE(last->mapTo(bar, QPoint(last->width(), 0)).x(), bar->width() - 10);
 }
 
 TEST_F(MainWindowTest, BrowseButtonPutsTheChosenNameIntoTheEdit) {

@@ -3,24 +3,16 @@
 #pragma once
 
 #include <chrono>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/server/ChildProcess.h"
+#include "tests/support/ReadFile.h"
 
 namespace tavrik::testing {
 
 using namespace std::chrono_literals;
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 // marvekd started on an ephemeral port; Port() is what it printed.
 class Marvekd {

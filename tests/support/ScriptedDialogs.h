@@ -1,10 +1,12 @@
 // Dialogs for tests: answers are queued beforehand, every text shown is recorded, and a dialog
-// with no answer queued fails the test instead of waiting.
+// with no answer queued fails the test instead of waiting. OnMessage runs while a message box is
+// "shown", for what a test does in the middle of an action.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@ class ScriptedDialogs : public platform::Dialogs {
   void ShowMessage(const std::string& text, platform::TMsgDlgType type) override {
     messages.push_back(text);
     message_types.push_back(type);
+    if (OnMessage) OnMessage(text);
   }
   platform::TModalResult Confirm(const std::string& text) override {
     confirmations.push_back(text);
@@ -54,6 +57,7 @@ class ScriptedDialogs : public platform::Dialogs {
   std::vector<platform::TMsgDlgType> message_types;
   std::vector<std::string> confirmations;
   std::vector<std::string> opened_with;
+  std::function<void(const std::string&)> OnMessage;
 
  private:
   platform::Dialogs* previous_;

@@ -8,92 +8,10 @@
 #include "tests/net/ScriptedServer.h"
 #include "tests/support/ErrorText.h"
 #include "tests/tables/TableFixture.h"
+#include "tests/tables/WireScript.h"
 
 namespace tavrik::testing {
 namespace {
-
-std::string Hex8(int v) { return IntToHex(v, 8); }
-
-// One request the table must send and the reply it gets.
-struct Step {
-  std::string code;
-  std::string payload;
-  std::string reply;
-};
-
-struct TScriptField {
-  std::string name;
-  char type;
-  int width;
-  int decimals;
-};
-
-// A table as the scripted server describes it.
-struct TScriptTable {
-  std::vector<TScriptField> fields;
-  int RecordSize() const {
-    int size = 1;
-    for (const auto& f : fields) size += f.width;
-    return size;
-  }
-  std::string Structure() const {
-    std::string text;
-    int offset = 2;
-    for (const auto& f : fields) {
-      text += f.name + "\r\n" + std::string(1, f.type) + "\r\n" + IntToHex(f.width, 1) + "\r\n" +
-              IntToHex(f.decimals, 1) + "\r\n" + IntToHex(offset, 1) + "\r\n";
-      offset += f.width;
-    }
-    return text;
-  }
-  // A record image: the deletion flag, then each value padded to its field.
-  std::string Record(const std::vector<std::string>& values, char flag = ' ') const {
-    std::string image(1, flag);
-    for (size_t i = 0; i < fields.size(); ++i) image += PadRight(i < values.size() ? values[i] : "", size_t(fields[i].width)).substr(0, size_t(fields[i].width));
-    return image;
-  }
-};
-
-const TScriptTable kLog{{{"TIMESTAMP", 'C', 30, 0}, {"EVENT", 'C', 80, 0}, {"USER", 'C', 40, 0}, {"OPMERKING", 'C', 160, 0}}};
-const TScriptTable kUsers{{{"USER_ID", 'C', 20, 0}, {"PASSWRD", 'C', 20, 0}, {"PERMISSION", 'C', 60, 0}, {"MESSAGE", 'C', 100, 0}}};
-
-std::string UseRequest(const std::string& table, const std::string& index = "") {
-  return PadRight("FILES", 255) + PadRight(table, 255) + "0" + "2" + PadRight("", 255) + "N" + PadRight(index, 255) +
-         "07BC" + "0000" + "0000" + "N" + "Y" + "N" + "N" + "N" + "N" + "1";
-}
-
-std::string UseReply(int area, int records, const TScriptTable& t, bool encrypted = false, int error = 0,
-                     const std::string& message = "") {
-  return IntToHex(area, 4) + Hex8(records) + Hex8(int(t.fields.size())) + Hex8(t.RecordSize()) +
-         (encrypted ? "Y" : "N") + PadRight("", 255) + "0000" + "0000" + Hex8(0) + Hex8(error) + message;
-}
-
-// TraverseTable: pending first, pending last, end-of-file action, direction, previous direction,
-// fetch count, record number.
-std::string Traverse(bool top, bool bottom, int direction, int previous, int record, int count = 50) {
-  return std::string(top ? "Y" : "N") + (bottom ? "Y" : "N") + "1" + std::to_string(direction) +
-         std::to_string(previous) + Hex8(count) + Hex8(record);
-}
-
-struct Entry {
-  int result;
-  int record;
-  std::string image;
-};
-std::string Batch(const std::vector<Entry>& entries) {
-  std::string reply = Hex8(int(entries.size()));
-  for (const Entry& e : entries) reply += std::to_string(e.result) + Hex8(e.record) + Hex8(e.record) + e.image;
-  return reply;
-}
-
-std::vector<Step> OpenSteps(const TScriptTable& t, const std::string& table, const std::vector<Entry>& first) {
-  return {{"0469", UseRequest(table), UseReply(1, int(first.size()), t)},
-          {"0581", "", t.Structure()},
-          {"0495", "", ""},
-          {"0626", Traverse(true, false, 1, 0, 0), Batch(first)}};
-}
-
-std::vector<Step> CloseSteps(const std::string& alias) { return {{"0530", "1", alias}, {"0523", "", "Y"}}; }
 
 class WireTest : public ::testing::Test {
  protected:
@@ -121,19 +39,7 @@ class WireTest : public ::testing::Test {
 
 TEST_F(WireTest, LogRowOpenAppendPostClose) {
   const std::string row = kLog.Record({"5-11-2003 10:00:00", "Login ok", "demo", "Permission = UPLOAD"});
-  Run({OpenSteps(kLog, "LOG.DBF", {{2, 1, kLog.Record({})}}),
-       {{"0494", "", ""}},  // Append: the cursor follows the new record to the end
-       {{"0473", "", "00000001"},
-        {"0500", "", "1"},
-        {"0470", "", "1"},
-        {"0499", row, "Y"},
-        {"0511", "", ""},
-        {"0510", "00000000", ""},
-        {"0479", "", "N"},
-        {"0500", "", "1"},
-        {"0493", "00000001", "00000001"},
-        {"0626", Traverse(false, false, 0, 1, 1), Batch({{0, 1, row}})}},
-       CloseSteps("LOG")});
+  Run({OpenSteps(kLog, "LOG.DBF", {{2, 1, kLog.Record({})}}), AppendPostSteps(row, row), CloseSteps("LOG")});
   table.SetTableName("LOG.DBF");
   table.Open();
   EXPECT_TRUE(table.IsEmpty());
@@ -153,23 +59,8 @@ TEST_F(WireTest, LocateThroughAnOrderOnTheKeyField) {
   const std::string demo = kUsers.Record({"demo", "welkom", "UPLOAD;TOOLS", ""});
   const std::string other = kUsers.Record({"anna", "x", "", ""});
   Run({OpenSteps(kUsers, "USERS.DBF", {{0, 1, other}, {0, 2, demo}, {2, 3, kUsers.Record({})}}),
-       {{"0495", "", ""}, {"0626", Traverse(true, false, 1, 1, 0), Batch({{0, 1, other}, {0, 2, demo}, {2, 3, kUsers.Record({})}})}},
-       {{"0526", "", "0"},
-        {"0563", Hex8(3000), "1"},
-        {"0555", "", ""},
-        {"0507", "0001", "0"},
-        {"0555", "", "USER_ID"},
-        {"0555", "", "USER_ID"},
-        {"0554", "", "USER_ID"},
-        {"0563", Hex8(1002), "0"},
-        {"0563", Hex8(1003) + "Y", "0"},
-        {"0503", "demo", "Y"},
-        {"0548", "", "Y"},
-        {"0563", Hex8(1003) + "N", "1"},
-        {"0507", "0000", "1"},
-        {"0500", "", "2"},
-        {"0493", "00000002", "00000002"},
-        {"0626", Traverse(false, false, 0, 1, 2), Batch({{0, 2, demo}})}},
+       FirstSteps({{0, 1, other}, {0, 2, demo}, {2, 3, kUsers.Record({})}}),
+       SeekUserSteps("demo", 2, demo),
        CloseSteps("USERS")});
   table.SetTableName("USERS.DBF");
   table.Open();
@@ -329,6 +220,35 @@ TEST_F(WireTest, FailedPostNeverLeavesExtraBlankRows) {
   EXPECT_EQ(table.FieldByName("QTY").AsInteger(), 12);
   table.Close();
   EXPECT_EQ(Finish(), "");
+}
+
+// The connection goes while a record is being inserted: the session took the work area and the
+// lock with it, so the insert is cancelled and the table closed on this side alone.
+TEST(WireConnectionGone, InsertIsCancelledAndClosedWithoutTheServer) {
+  ScriptedServer server;
+  server.Login();
+  for (const Step& s : OpenSteps(kLog, "LOG.DBF", {{2, 1, kLog.Record({})}}))
+    server.Expect(s.code, s.payload).Reply("0001", s.reply);
+  server.Expect("0494", "").Reply("0001", "").Hangup();
+  TMarvekConnection connection;
+  StartAndLogIn(server, connection);
+  TMarvekTable table;
+  table.SetAccessMethod(TAccessMethod::amServer);
+  table.SetMarvekConnection(&connection);
+  table.SetDatabaseName("FILES");
+  table.SetTableName("LOG.DBF");
+  table.Open();
+  table.Append();
+  table.FieldByName("EVENT").SetAsString("lost");
+  EXPECT_NE(MessageOf([&] { table.Post(); }), "(nothing raised)");
+  EXPECT_FALSE(connection.Active());
+  EXPECT_EQ(table.State(), TDataSetState::dsInsert);
+  MessageOf([&] { table.Cancel(); });  // refreshing the records cannot work without the server
+  EXPECT_EQ(table.State(), TDataSetState::dsBrowse);
+  table.Close();
+  EXPECT_FALSE(table.Active());
+  EXPECT_EQ(table.WorkArea(), 0);
+  EXPECT_EQ(server.Finish(), "");
 }
 
 // An index file whose order has no tag name is refused when the index definitions are read.

@@ -70,11 +70,11 @@ TEST_F(ReadDirectoryTest, EntriesOfAnInfoZipArchive) {
   std::vector<int> seq;
   zip.OnNewName = [&](TComponent* sender, int n, const ZipDirEntry&) {
     EXPECT_EQ(sender, &zip);
-    EXPECT_EQ(platform::ScreenCursor(), platform::TCursor::crHourGlass);
+    EXPECT_EQ(platform::CurrentScreenCursor().Cursor(), platform::TCursor::crHourGlass);
     seq.push_back(n);
   };
   zip.SetZipFileName(archive);
-  EXPECT_EQ(platform::ScreenCursor(), platform::TCursor::crDefault);
+  EXPECT_EQ(platform::CurrentScreenCursor().Cursor(), platform::TCursor::crDefault);
   EXPECT_TRUE(numbers.empty());
   EXPECT_EQ(Names(), (std::vector<std::string>{"top.txt", "sub/deeper/data.db"}));
   EXPECT_EQ(zip.SkippedEntries(), 2);  // "sub/" and "sub/deeper/"
@@ -205,7 +205,7 @@ TEST_F(ReadDirectoryTest, DamagedArchivesGiveTheirMessage) {
     Read(c.bytes());
     EXPECT_EQ(numbers, std::vector<int>{c.message});
     EXPECT_EQ(updates, 1);
-    EXPECT_EQ(platform::ScreenCursor(), platform::TCursor::crDefault);
+    EXPECT_EQ(platform::CurrentScreenCursor().Cursor(), platform::TCursor::crDefault);
   }
 }
 
@@ -254,17 +254,17 @@ TEST_F(ReadDirectoryTest, NamesByCodePage) {
 }
 
 TEST_F(ReadDirectoryTest, TheCursorComesBackAfterAnErrorInAHandler) {
-  platform::SetScreenCursor(platform::TCursor::crDefault);
+  platform::CurrentScreenCursor().SetCursor(platform::TCursor::crDefault);
   zip.OnNewName = [](TComponent*, int, const ZipDirEntry&) { throw Exception("handler failed"); };
   Read(BuildArchive(kTwo));
   EXPECT_EQ(numbers, std::vector<int>{zmDirectoryError});
   EXPECT_EQ(zip.LastMessage(), ZipGeneralFallback(zmDirectoryError) + "\nhandler failed");
-  EXPECT_EQ(platform::ScreenCursor(), platform::TCursor::crDefault);
+  EXPECT_EQ(platform::CurrentScreenCursor().Cursor(), platform::TCursor::crDefault);
   EXPECT_EQ(updates, 1);
 
   zip.OnNewName = [](TComponent*, int, const ZipDirEntry&) { throw 7; };  // not an error object: passes on
   EXPECT_THROW(Read(BuildArchive(kTwo)), int);
-  EXPECT_EQ(platform::ScreenCursor(), platform::TCursor::crDefault);
+  EXPECT_EQ(platform::CurrentScreenCursor().Cursor(), platform::TCursor::crDefault);
 }
 
 }  // namespace
