@@ -252,20 +252,6 @@ TEST_F(MvConnFilesTest, ServerLostInMidFile) {
   EXPECT_LT(events.back().position, static_cast<int64_t>(body.size()));
 }
 
-TEST_F(MvConnFilesTest, LostServerWithoutHandlerIsTheSendsOwnError) {
-  const std::string data = Pattern(1 << 20);
-  const std::string path = Source("big.mdb", data);
-  server.ExpectRaw(RequestHeader(510 + data.size(), "0037")).Hangup();
-  Open();
-  on_progress = [this](int64_t position) {
-    if (position == 8192) {
-      EXPECT_EQ(server.Finish(), "");
-    }
-  };
-  EXPECT_EQ(MessageOf([&] { conn.FileSend("Files", path, ""); }), "[MarvekServer.FileSend]Copying from source");
-  EXPECT_FALSE(conn.Active());
-}
-
 TEST_F(MvConnFilesTest, InactiveConnectionSendsNothingAndSaysSo) {
   const std::string path = Source("a.mdb", "abc");
   EXPECT_EQ(MessageOf([&] { conn.FileSend("Files", path, ""); }), "[MarvekConnection.FileSend]Not connected");
