@@ -1,0 +1,66 @@
+// What the upload benchmarks share: the source file, marvekd serving a file area, and the
+// reference they are measured against, a raw receiver on a loopback socket that does only what a
+// server's storage of an upload must do: it takes each request frame, writes its payload into a
+// file, flushes the file to disk and answers with a one-byte reply frame.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/server/ChildProcess.h"
+
+namespace tavrik::bench {
+
+// A file of `mib` MiB whose bytes differ from block to block, flushed to disk.
+void WriteSourceFile(const std::string& path, uint64_t mib);
+double Median(std::vector<double> values);
+// The peak resident memory (VmHWM) of process `pid` in KiB, -1 when it cannot be read.
+long VmHwmKb(pid_t pid);
+
+// The raw receiver, on an ephemeral port of 127.0.0.1; it serves each connection on a thread of
+// its own and writes every payload into `target`, replacing what was there. Its clients must hang
+// up before it is destroyed.
+class TRawReceiver {
+ public:
+  explicit TRawReceiver(std::string target);
+  ~TRawReceiver();
+  TRawReceiver(const TRawReceiver&) = delete;
+  TRawReceiver& operator=(const TRawReceiver&) = delete;
+  uint16_t Port() const { return port_; }
+
+ private:
+  void Serve();
+  void ServeConnection(int fd);
+  std::string target_;
+  int listener_ = -1;
+  uint16_t port_ = 0;
+  std::thread thread_;
+  std::vector<std::thread> connections_;
+};
+
+// The raw sender: `source` on `fd` as an upload's request to store it as "bench.bin" in "Files"
+// (header, the two name fields, then the file in 8,192-byte pieces, as the client sends it).
+bool SendUpload(int fd, const std::string& source);
+// Seconds for the raw sender to upload `source` to `receiver` and get its reply; -1 on failure.
+double RawCopySeconds(const TRawReceiver& receiver, const std::string& source);
+
+// marvekd on an ephemeral port of 127.0.0.1, serving the file area "Files" in `area` to the
+// account PORTAL / qz7rmw, with its settings in `folder`. Port() is 0 when it did not start.
+class TBenchServer {
+ public:
+  TBenchServer(const std::string& folder, const std::string& area);
+  ~TBenchServer();
+  uint16_t Port() const { return port_; }
+  pid_t Pid() const { return process_->Pid(); }
+
+ private:
+  std::unique_ptr<testing::TChildProcess> process_;
+  uint16_t port_ = 0;
+};
+
+}  // namespace tavrik::bench
