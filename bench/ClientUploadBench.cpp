@@ -14,7 +14,6 @@
 
 #include "bench/LoopbackCopy.h"
 #include "net/MvConn.h"
-#include "tests/support/TempDir.h"
 
 using namespace tavrik::bench;
 using Clock = std::chrono::steady_clock;
@@ -53,17 +52,11 @@ int main(int argc, char** argv) {
   const uint64_t mib = argc > 1 ? std::stoull(argv[1]) : 1024;
   const int runs = argc > 2 ? std::stoi(argv[2]) : 3;
   const int64_t size = static_cast<int64_t>(mib << 20);
-  tavrik::testing::TempDir dir;
-  const std::string source = dir.File("source.bin"), area = dir.File("files"), raw_target = dir.File("raw-copy.bin");
-  std::filesystem::create_directory(area);
-  WriteSourceFile(source, mib);
-  TBenchServer server(dir.Path(), area);
-  if (server.Port() == 0) {
-    std::fprintf(stderr, "marvekd did not start\n");
-    return 1;
-  }
-  TRawReceiver receiver(raw_target);
-  TClient to_server(server.Port(), "PORTAL", "qz7rmw");
+  TUploadBench bench(mib);
+  if (!bench.Started()) return 1;
+  const std::string& source = bench.Source();
+  TRawReceiver receiver(bench.RawTarget());
+  TClient to_server(bench.Port(), "PORTAL", "qz7rmw");
   TClient to_receiver(receiver.Port(), "", "");  // no login: the raw receiver takes frames only
   const long hwm_before = VmHwmKb(::getpid());
 
@@ -72,9 +65,9 @@ int main(int argc, char** argv) {
   std::vector<double> raw, client, upload;
   for (int run = 0; run < runs; ++run) {
     raw.push_back(RawCopySeconds(receiver, source));
-    std::filesystem::remove(raw_target);
+    std::filesystem::remove(bench.RawTarget());
     client.push_back(to_receiver.Upload(source, size));
-    std::filesystem::remove(raw_target);
+    std::filesystem::remove(bench.RawTarget());
     upload.push_back(to_server.Upload(source, size));
     if (raw.back() < 0 || client.back() < 0 || upload.back() < 0 ||
         to_server.Connection().FileLength("Files", "bench.bin") != size) {

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 
@@ -162,19 +164,26 @@ double RawCopySeconds(const TRawReceiver& receiver, const std::string& source) {
   return ok ? seconds : -1;
 }
 
-TBenchServer::TBenchServer(const std::string& folder, const std::string& area) {
-  const std::string ini = folder + "/marvekd.ini";
-  std::ofstream(ini) << "[ACCOUNTS]\nPORTAL=qz7rmw\n[FILES]\nFiles=" << area << "\n";
-  process_ = std::make_unique<testing::TChildProcess>(
+TUploadBench::TUploadBench(uint64_t mib) : source_(dir_.File("source.bin")), area_(dir_.File("files")) {
+  std::filesystem::create_directory(area_);
+  WriteSourceFile(source_, mib);
+  const std::string ini = dir_.File("marvekd.ini");
+  std::ofstream(ini) << "[ACCOUNTS]\nPORTAL=qz7rmw\n[FILES]\nFiles=" << area_ << "\n";
+  server_ = std::make_unique<testing::TChildProcess>(
       std::vector<std::string>{MARVEKD_PATH, "--config", ini, "--port", "0"});
-  auto line = process_->ReadLine(10s);
+  auto line = server_->ReadLine(10s);
   std::smatch m;
   if (line && std::regex_search(*line, m, std::regex(":([0-9]+)$"))) port_ = static_cast<uint16_t>(std::stoi(m[1]));
 }
 
-TBenchServer::~TBenchServer() {
-  process_->Signal(SIGTERM);
-  process_->WaitExit(30s);
+TUploadBench::~TUploadBench() {
+  server_->Signal(SIGTERM);
+  server_->WaitExit(30s);
+}
+
+bool TUploadBench::Started() const {
+  if (port_ == 0) std::fprintf(stderr, "marvekd did not start\n");
+  return port_ != 0;
 }
 
 }  // namespace tavrik::bench

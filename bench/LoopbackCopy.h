@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/server/ChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace tavrik::bench {
 
@@ -49,17 +50,26 @@ bool SendUpload(int fd, const std::string& source);
 // Seconds for the raw sender to upload `source` to `receiver` and get its reply; -1 on failure.
 double RawCopySeconds(const TRawReceiver& receiver, const std::string& source);
 
-// marvekd on an ephemeral port of 127.0.0.1, serving the file area "Files" in `area` to the
-// account PORTAL / qz7rmw, with its settings in `folder`. Port() is 0 when it did not start.
-class TBenchServer {
+// The scene of an upload benchmark: a temporary folder holding the source file (WriteSourceFile)
+// and the file area "Files", which marvekd serves on an ephemeral port of 127.0.0.1 to the
+// account PORTAL / qz7rmw. Everything goes with the object.
+class TUploadBench {
  public:
-  TBenchServer(const std::string& folder, const std::string& area);
-  ~TBenchServer();
+  explicit TUploadBench(uint64_t mib);
+  ~TUploadBench();
+  // False, with a message on standard error, when marvekd did not start.
+  bool Started() const;
+  const std::string& Source() const { return source_; }
+  const std::string& Area() const { return area_; }
+  // Where the raw receiver may write.
+  std::string RawTarget() const { return dir_.File("raw-copy.bin"); }
   uint16_t Port() const { return port_; }
-  pid_t Pid() const { return process_->Pid(); }
+  pid_t Pid() const { return server_->Pid(); }
 
  private:
-  std::unique_ptr<testing::TChildProcess> process_;
+  testing::TempDir dir_;
+  std::string source_, area_;
+  std::unique_ptr<testing::TChildProcess> server_;
   uint16_t port_ = 0;
 };
 

@@ -10,7 +10,6 @@
 
 #include "bench/LoopbackCopy.h"
 #include "tests/server/TestClient.h"
-#include "tests/support/TempDir.h"
 
 using namespace std::chrono_literals;
 using namespace tavrik::bench;
@@ -20,37 +19,30 @@ using Clock = std::chrono::steady_clock;
 int main(int argc, char** argv) {
   uint64_t mib = argc > 1 ? std::stoull(argv[1]) : 1024;
   int runs = argc > 2 ? std::stoi(argv[2]) : 3;
-  tavrik::testing::TempDir dir;
-  std::string source = dir.File("source.bin"), area = dir.File("files");
-  std::filesystem::create_directory(area);
-  WriteSourceFile(source, mib);
-  TBenchServer server(dir.Path(), area);
-  if (server.Port() == 0) {
-    std::fprintf(stderr, "marvekd did not start\n");
-    return 1;
-  }
-  TTestClient client(server.Port());
+  TUploadBench bench(mib);
+  if (!bench.Started()) return 1;
+  TTestClient client(bench.Port());
   if (!client.Login("PORTAL", "qz7rmw")) return 1;
-  long hwm_before = VmHwmKb(server.Pid());
+  long hwm_before = VmHwmKb(bench.Pid());
 
   // The two kinds of run take turns, and the medians count: the machine is shared, and the
   // disk's write-back of one run spills into the next.
-  TRawReceiver receiver(dir.File("raw-copy.bin"));
+  TRawReceiver receiver(bench.RawTarget());
   std::vector<double> raw, upload;
   for (int run = 0; run < runs; ++run) {
-    raw.push_back(RawCopySeconds(receiver, source));
-    std::filesystem::remove(dir.File("raw-copy.bin"));
+    raw.push_back(RawCopySeconds(receiver, bench.Source()));
+    std::filesystem::remove(bench.RawTarget());
     auto start = Clock::now();
-    if (!SendUpload(client.Fd(), source)) return 1;
+    if (!SendUpload(client.Fd(), bench.Source())) return 1;
     auto reply = client.ReadFrame(600s);
     upload.push_back(std::chrono::duration<double>(Clock::now() - start).count());
     if (raw.back() < 0 || !reply || reply->payload != "Y") {
       std::fprintf(stderr, "upload failed\n");
       return 1;
     }
-    std::filesystem::remove(area + "/bench.bin");
+    std::filesystem::remove(bench.Area() + "/bench.bin");
   }
-  long hwm_after = VmHwmKb(server.Pid());
+  long hwm_after = VmHwmKb(bench.Pid());
   double raw_s = Median(raw), upload_s = Median(upload);
 
   std::printf("file_mib=%llu\n", static_cast<unsigned long long>(mib));
