@@ -125,7 +125,8 @@ TMvRowCount DecodeRowCount(std::string_view reply) {
 }
 
 std::string BuildFileFields(std::string_view area, std::string_view name) {
-  return Pad(area.substr(0, kMvFileNameField), kMvFileNameField) + Pad(name.substr(0, kMvFileNameField), kMvFileNameField);
+  auto field = [](std::string_view text) { return Pad(text.substr(0, kMvFileNameField), kMvFileNameField); };
+  return field(area) + field(name);
 }
 
 TMvFileFields ParseFileFields(std::string_view fields) {

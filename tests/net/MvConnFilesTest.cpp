@@ -93,9 +93,15 @@ TEST_F(MvConnFilesTest, TextCommandsSendTheNamePartAndDecodeTheirReplies) {
     std::function<std::string(TMarvekConnection&)> call;
     std::string code, name_sent, reply, expected;
   };
-  auto exists = [](std::string name) { return [name](TMarvekConnection& c) { return std::to_string(c.FileExists("Files", name)); }; };
-  auto remove = [](std::string name) { return [name](TMarvekConnection& c) { return std::to_string(c.DeleteFile("Files", name)); }; };
-  auto length = [](std::string name) { return [name](TMarvekConnection& c) { return std::to_string(c.FileLength("Files", name)); }; };
+  auto exists = [](std::string n) {
+    return [n](TMarvekConnection& c) { return std::to_string(c.FileExists("Files", n)); };
+  };
+  auto remove = [](std::string n) {
+    return [n](TMarvekConnection& c) { return std::to_string(c.DeleteFile("Files", n)); };
+  };
+  auto length = [](std::string n) {
+    return [n](TMarvekConnection& c) { return std::to_string(c.FileLength("Files", n)); };
+  };
   const Case cases[] = {
       {"exists", exists("clerk1_quorvale.zip"), "0054", "clerk1_quorvale.zip", "Y", "1"},
       {"exists: N", exists("a.zip"), "0054", "a.zip", "N", "0"},
@@ -134,8 +140,10 @@ TEST_F(MvConnFilesTest, LengthRepliesThatDoNotReadAreTheCommandsError) {
   const char* replies[] = {"", "not hex", "80000000", "FFFFFFFF", "100000000", " 400"};
   for (const char* reply : replies) server.Expect("0038", FileFields("Files", "a.zip")).Reply("0038", reply);
   Open();
-  for (const char* reply : replies)
-    EXPECT_EQ(MessageOf([&] { conn.FileLength("Files", "a.zip"); }), "[MarvekConnection.FileLength]FileLength") << reply;
+  for (const char* reply : replies) {
+    EXPECT_EQ(MessageOf([&] { conn.FileLength("Files", "a.zip"); }), "[MarvekConnection.FileLength]FileLength")
+        << reply;
+  }
   EXPECT_EQ(server.Finish(), "");
   EXPECT_TRUE(conn.Active());
 }
