@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -81,33 +82,37 @@ long VmHwmKb(pid_t pid) {
 }
 
 TRawReceiver::TRawReceiver(std::string target) : target_(std::move(target)) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof addr;
-  ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  ::listen(listener_, 1);
-  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  ::listen(listener, 4);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
   port_ = ntohs(addr.sin_port);
-  thread_ = std::thread([this] { Serve(); });
+  pid_ = ::fork();
+  if (pid_ == 0) Serve(listener);
+  ::close(listener);
 }
 
 TRawReceiver::~TRawReceiver() {
-  ::shutdown(listener_, SHUT_RDWR);  // ends the accept
-  thread_.join();
-  for (std::thread& t : connections_) t.join();  // each ends when its client hangs up
-  ::close(listener_);
+  // The connections' processes end when their clients hang up.
+  ::kill(pid_, SIGTERM);
+  ::waitpid(pid_, nullptr, 0);
 }
 
-void TRawReceiver::Serve() {
+void TRawReceiver::Serve(int listener) {
+  ::signal(SIGCHLD, SIG_IGN);  // the connections' processes reap themselves
   for (;;) {
-    const int c = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (c < 0) return;
-    connections_.emplace_back([this, c] {
+    const int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (c < 0) continue;
+    if (::fork() == 0) {
+      ::close(listener);
       ServeConnection(c);
-      ::close(c);
-    });
+      ::_exit(0);
+    }
+    ::close(c);
   }
 }
 

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/server/ChildProcess.h"
@@ -23,9 +22,9 @@ double Median(std::vector<double> values);
 // The peak resident memory (VmHWM) of process `pid` in KiB, -1 when it cannot be read.
 long VmHwmKb(pid_t pid);
 
-// The raw receiver, on an ephemeral port of 127.0.0.1; it serves each connection on a thread of
-// its own and writes every payload into `target`, replacing what was there. Its clients must hang
-// up before it is destroyed.
+// The raw receiver, on an ephemeral port of 127.0.0.1: a process of its own, as a server is, that
+// serves each connection in a process of its own and writes every payload into `target`,
+// replacing what was there.
 class TRawReceiver {
  public:
   explicit TRawReceiver(std::string target);
@@ -35,13 +34,11 @@ class TRawReceiver {
   uint16_t Port() const { return port_; }
 
  private:
-  void Serve();
+  [[noreturn]] void Serve(int listener);
   void ServeConnection(int fd);
   std::string target_;
-  int listener_ = -1;
   uint16_t port_ = 0;
-  std::thread thread_;
-  std::vector<std::thread> connections_;
+  pid_t pid_ = -1;
 };
 
 // The raw sender: `source` on `fd` as an upload's request to store it as "bench.bin" in "Files"
