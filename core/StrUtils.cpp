@@ -74,6 +74,11 @@ std::string_view WithoutTrailingBlanks(std::string_view s) {
   return end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1);
 }
 
+std::string_view ExtractFileName(std::string_view path) {
+  const size_t separator = path.find_last_of("\\:/");
+  return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
 std::string PadRight(std::string_view s, size_t width) {
   std::string r(s);
   if (r.size() < width) r.append(width - r.size(), ' ');

@@ -24,6 +24,10 @@ std::string PadRight(std::string_view s, size_t width);
 // `s` without the blanks (only ' ') at its end: the padding of a fixed-width field.
 std::string_view WithoutTrailingBlanks(std::string_view s);
 
+// The name part of a path: the text after its last "\", ":" or "/", so that a path written for
+// either system gives its file name (all of `path` when it holds none of them).
+std::string_view ExtractFileName(std::string_view path);
+
 // A text from the wire made safe for one line of a log or a message: bytes outside printable
 // ASCII (and the backslash) as \xNN, cut after `max` characters with "...".
 std::string Printable(std::string_view bytes, size_t max = 80);

@@ -12,7 +12,8 @@
 //
 // Command files: MvConn.cpp (state, login, errors), MvConnXmit.cpp (request/reply routines),
 // MvConnUse.cpp (opening tables), MvConnCommands.cpp (cursor and field commands),
-// MvConnRecords.cpp (records, blobs, structure, batch reads), MvConnSettings.cpp (settings).
+// MvConnRecords.cpp (records, blobs, structure, batch reads), MvConnSettings.cpp (settings),
+// MvConnFiles.cpp (files on the server, and the source of an upload: net/MvConnSource.h).
 // Codes and payload layouts are the protocol's own, shared with the server (proto/).
 #pragma once
 
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "core/Streams.h"
+#include "net/MvConnSource.h"
 #include "net/MvWin.h"
 #include "platform/Timer.h"
 #include "proto/MvCommands.h"
@@ -195,8 +197,29 @@ class TMarvekConnection : public TMvSockClient {
   // The server's version text (command "0618"); Version() is the component's own.
   std::string ServerVersion();
 
+  // --- files in a file area of the server ---
+  // Each sends only the name part of `name` (after its last "\", ":" or "/"), area and name cut
+  // at 255 characters; an empty area or name sends nothing and gives false (0).
+  bool FileExists(const std::string& area, const std::string& name);
+  bool DeleteFile(const std::string& area, const std::string& name);
+  // The stored length; a reply that is not a length the 32-bit result can hold is a failure.
+  int32_t FileLength(const std::string& area, const std::string& name);
+  // Copies the local file `source` into the area under the name part of `target` (of `source`
+  // when `target` is empty), streamed from disk behind the request's header in blocks of at
+  // most 8,192 bytes with OnWriteProgress (0, body length, 0), (0, 0, bytes so far) after each
+  // block and (0, 0, 0) at the end. Returns the file's size, or 0 when it was not stored: the
+  // source refused (see OpenSendSource), the connection inactive or lost, or no reply.
+  int32_t FileSend(const std::string& area, const std::string& source, const std::string& target);
+  // Sends a source opened before (it stays open, and can be sent again).
+  int32_t FileSend(const std::string& area, const TFileSendSource& source, const std::string& target);
+  // Opens `path` as FileSend would: a missing file, one that is open elsewhere or cannot be
+  // opened, and one of 2 GiB or more are reported as FileSend reports them, giving nullptr.
+  std::unique_ptr<TFileSendSource> OpenSendSource(const std::string& path);
+
  private:
   std::string LoginRecord() const;
+  // ClientStreamSendReceive with `body` as the request's payload instead of the outgoing stream.
+  TMemoryStream* StreamSendReceive(const std::string& code, TStream& body);
   // ClientXmit under the command's code, awaiting a reply when the command is answered.
   std::string Xmit(const TMvCommand& command, const std::string& payload) {
     return ClientXmit(command.code, payload, command.answered);

@@ -60,15 +60,27 @@ TMemoryStream* TMarvekConnection::ClientStreamReceive(const std::string& code, c
 }
 
 TMemoryStream* TMarvekConnection::ClientStreamSendReceive(const std::string& code) {
+  return StreamSendReceive(code, out_stream_);
+}
+
+TMemoryStream* TMarvekConnection::StreamSendReceive(const std::string& code, TStream& body) {
   PollTimerOff();
   TMemoryStream* result = nullptr;
   try {
     int64_t sent = 0;
-    const int64_t size = out_stream_.Size();
-    if (Active() && size > 0)
-      sent = WriteStream(BuildRequestHeader(static_cast<uint32_t>(size), code), out_stream_);
-    // Await a reply only to a request that really went out: an empty outgoing stream sends
-    // nothing, and waiting for an answer to nothing could only end in a time-out.
+    const int64_t size = body.Size();
+    if (Active() && size > 0) {
+      try {
+        sent = WriteStream(BuildRequestHeader(static_cast<uint32_t>(size), code), body);
+      } catch (...) {
+        // A request cut short can be neither finished nor taken back: the server would read
+        // whatever came next as the rest of it.
+        Disconnect();
+        throw;
+      }
+    }
+    // Await a reply only to a request that really went out: an empty stream sends nothing, and
+    // waiting for an answer to nothing could only end in a time-out.
     if (Active() && sent > 0 && sent == size) {
       in_stream_.Clear();
       if (FillReadStream(false) > 0) {

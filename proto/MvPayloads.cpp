@@ -125,7 +125,8 @@ TMvRowCount DecodeRowCount(std::string_view reply) {
 }
 
 std::string BuildFileFields(std::string_view area, std::string_view name) {
-  return Pad(area, kMvFileNameField) + Pad(name, kMvFileNameField);
+  auto field = [](std::string_view text) { return Pad(text.substr(0, kMvFileNameField), kMvFileNameField); };
+  return field(area) + field(name);
 }
 
 TMvFileFields ParseFileFields(std::string_view fields) {
@@ -134,6 +135,19 @@ TMvFileFields ParseFileFields(std::string_view fields) {
   r.area = f.Padded(kMvFileNameField, "file area");
   r.name = f.Padded(kMvFileNameField, "file name");
   return r;
+}
+
+std::string BuildFileLength(uint64_t length) {
+  if (length > static_cast<uint64_t>(kMvMaxFileSize))
+    throw EMvField("length " + std::to_string(length) + " does not fit the reply");
+  return Hex(static_cast<int64_t>(length), 8);
+}
+
+int32_t DecodeFileLength(std::string_view reply) {
+  const uint32_t length = ParseHex(reply, "FileLength");
+  if (length > static_cast<uint32_t>(kMvMaxFileSize))
+    throw EMvField("FileLength: " + std::to_string(length) + " is more than a file can hold");
+  return static_cast<int32_t>(length);
 }
 
 std::string BuildProgress(const TMvProgress& p) { return Hex(p.min, 8) + Hex(p.max, 8) + Hex(p.position, 8); }

@@ -85,17 +85,28 @@ TMvRowCount DecodeRowCount(std::string_view reply);
 
 // File commands "0054", "0055", "0037", "0038":
 //   OFFSET SIZE CONTENT
-//   0      255  area name, blank-padded ("Files")
-//   255    255  file name, blank-padded; a plain name inside the area
-//   510    n    FileSend only: the file's bytes
+//   0      255  area name, blank-padded ("Files"); a longer name is cut to 255
+//   255    255  file name, blank-padded and cut the same way; a plain name inside the area
+//   510    n    FileSend only: the file's bytes, at most kMvMaxFileSize of them
+// Replies: "0054" and "0055" "Y" (exists, deleted) or "N"; "0037" "Y" once the file is stored;
+// "0038" the file's length, 8 upper-case hexadecimal digits (read: 1 to 8 digits, either case).
+// A name is cut rather than sent whole: a longer field would move the file's bytes, and the
+// server would store them shifted under a wrong name.
 constexpr size_t kMvFileNameField = 255;
 constexpr size_t kMvFileFields = 2 * kMvFileNameField;
+// The largest file the commands can move: its length must fit the 32-bit signed numbers of the
+// "0038" reply and of the client's results (and, with the fields, the frame's length).
+constexpr int64_t kMvMaxFileSize = 0x7FFFFFFF;
 struct TMvFileFields {
   std::string area;
   std::string name;
 };
 std::string BuildFileFields(std::string_view area, std::string_view name);
 TMvFileFields ParseFileFields(std::string_view fields);
+// EMvField for a length above kMvMaxFileSize.
+std::string BuildFileLength(uint64_t length);
+// EMvField for a reply that is not 1 to 8 hexadecimal digits or is above kMvMaxFileSize.
+int32_t DecodeFileLength(std::string_view reply);
 
 // Server progress notice "0300": hex8 Min, hex8 Max, hex8 Position (negative values as their
 // 32-bit two's complement). The message notice "0301" is its text; the shutdown notice "0302"

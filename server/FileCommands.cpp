@@ -49,8 +49,7 @@ class TFileCommands {
     TTarget t = Fixed(request);
     auto length = Open(t.area_name).Length(t.name);
     if (!length) throw ERefused("no such file");
-    if (*length > 0x7FFFFFFFu) throw ERefused("length " + std::to_string(*length) + " does not fit the reply");
-    return IntToHex(static_cast<int64_t>(*length), 8);
+    return BuildFileLength(*length);
   }
 
   std::string Send(TSessionState& session, TRequest& request) {

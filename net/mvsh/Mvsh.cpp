@@ -84,6 +84,7 @@ Interpreter::Interpreter(TMarvekConnection& connection) : connection_(connection
   DefineIndexes();
   DefineRecords();
   DefineSettings();
+  DefineFiles();
 }
 
 void Interpreter::Define(const std::string& name, const std::string& usage, size_t min_args, size_t max_args,

@@ -51,6 +51,7 @@ class Interpreter {
   void DefineIndexes();
   void DefineRecords();
   void DefineSettings();
+  void DefineFiles();
   // The record size of the current work area as the last Use gave it, or `args[index]`.
   int RecordSize(const Args& args, size_t index) const;
 

@@ -264,4 +264,14 @@ void Interpreter::DefineSettings() {
   });
 }
 
+void Interpreter::DefineFiles() {
+  auto& c = connection_;
+  Define("FileExists", "<area> <name>", 2, 2, [&c](const Args& a) { return Bool(c.FileExists(a[0], a[1])); });
+  Define("DeleteFile", "<area> <name>", 2, 2, [&c](const Args& a) { return Bool(c.DeleteFile(a[0], a[1])); });
+  Define("FileLength", "<area> <name>", 2, 2, [&c](const Args& a) { return Num(c.FileLength(a[0], a[1])); });
+  Define("FileSend", "<area> <source> [target]", 2, 3, [&c](const Args& a) {
+    return Num(c.FileSend(a[0], a[1], a.size() > 2 ? a[2] : std::string()));
+  });
+}
+
 }  // namespace tavrik::mvsh

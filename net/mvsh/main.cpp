@@ -6,14 +6,13 @@
 //
 // Exit status: 0 when every command ran; 1 when a command or the connection failed (its message
 // on standard error); 2 for a bad option or a command line that does not read.
-#include <getopt.h>
-
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "core/StrUtils.h"
 #include "net/MvConn.h"
+#include "net/MvConnOptions.h"
 #include "net/mvsh/Mvsh.h"
 #include "platform/Timer.h"
 
@@ -25,46 +24,20 @@ constexpr const char* kUsage =
     "Runs each command argument, or each line of standard input when none is given.\n";
 
 struct Options {
-  std::string host = "127.0.0.1";
-  int port = 8121;
-  std::string user;
-  std::string password;
-  int timeout = 120000;
+  tavrik::TConnOptions connection;
   std::string server_name;
   std::string group_name;
+  bool help = false;
   std::vector<std::string> commands;
 };
 
-bool ParseOptions(int argc, char** argv, Options& o) {
-  static const option kLong[] = {
-      {"host", required_argument, nullptr, 'H'},     {"port", required_argument, nullptr, 'p'},
-      {"user", required_argument, nullptr, 'u'},     {"password", required_argument, nullptr, 'w'},
-      {"timeout", required_argument, nullptr, 't'},  {"server-name", required_argument, nullptr, 's'},
-      {"group-name", required_argument, nullptr, 'g'}, {"help", no_argument, nullptr, 'h'},
-      {nullptr, 0, nullptr, 0}};
-  int c;
-  while ((c = getopt_long(argc, argv, "+H:p:u:w:t:s:g:h", kLong, nullptr)) != -1) {
-    switch (c) {
-      case 'H': o.host = optarg; break;
-      case 'u': o.user = optarg; break;
-      case 'w': o.password = optarg; break;
-      case 's': o.server_name = optarg; break;
-      case 'g': o.group_name = optarg; break;
-      case 'p':
-      case 't': {
-        auto v = tavrik::TryStrToInt(optarg);
-        if (!v || *v < 0) {
-          std::cerr << "mvsh: not a number: " << optarg << "\n";
-          return false;
-        }
-        (c == 'p' ? o.port : o.timeout) = *v;
-        break;
-      }
-      default: return false;
-    }
-  }
-  for (int i = optind; i < argc; ++i) o.commands.emplace_back(argv[i]);
-  return true;
+Options ParseOptions(int argc, char** argv) {
+  Options o;
+  o.commands = tavrik::ParseToolOptions(std::vector<std::string>(argv + 1, argv + argc), o.connection,
+                                        {{"server-name", 's', true, [&](const std::string& v) { o.server_name = v; }},
+                                         {"group-name", 'g', true, [&](const std::string& v) { o.group_name = v; }},
+                                         {"help", 'h', false, [&](const std::string&) { o.help = true; }}});
+  return o;
 }
 
 // Fires the manual poll timer once, so that waiting notices are read and printed.
@@ -76,16 +49,18 @@ void Poll(tavrik::TMarvekConnection& connection) {
 
 int main(int argc, char** argv) {
   Options o;
-  if (!ParseOptions(argc, argv, o)) {
+  try {
+    o = ParseOptions(argc, argv);
+  } catch (const tavrik::EToolUsage& e) {
+    std::cerr << "mvsh: " << e.Message() << "\n" << kUsage;
+    return 2;
+  }
+  if (o.help) {
     std::cerr << kUsage;
     return 2;
   }
   tavrik::TMarvekConnection connection;
-  connection.SetHost(o.host);
-  connection.SetPort(o.port);
-  connection.SetUser(o.user);
-  connection.SetPassword(o.password);
-  connection.SetTimeOut(o.timeout);
+  o.connection.ApplyTo(connection);
   connection.SetServerName(o.server_name);
   connection.SetGroupName(o.group_name);
   connection.OnServerMessage = [](tavrik::TComponent*, const std::string& msg) { std::cout << "* " << msg << std::endl; };

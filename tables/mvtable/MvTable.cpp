@@ -1,11 +1,9 @@
 #include "tables/mvtable/MvTable.h"
 
-#include <getopt.h>
-
 #include <cstdio>
 #include <memory>
 
-#include "core/StrUtils.h"
+#include "net/MvConnOptions.h"
 #include "tables/MvoDSet.h"
 
 namespace tavrik::mvtable {
@@ -18,11 +16,7 @@ constexpr const char* kUsage =
     "commands: dump | structure | locate FIELD VALUE | append FIELD=VALUE ...\n";
 
 struct Options {
-  std::string host = "127.0.0.1";
-  int port = 8121;
-  std::string user;
-  std::string password;
-  int timeout = 120000;
+  TConnOptions connection;
   std::string local;
   bool is_local = false;
   std::string order;
@@ -30,55 +24,25 @@ struct Options {
   std::vector<std::string> rest;  // ALIAS TABLE COMMAND ARGUMENTS
 };
 
-// Raised for a command line that does not read; the message goes out after "mvtable: ".
-TAVRIK_EXCEPTION(EUsage, Exception);
-
 Options Parse(const std::vector<std::string>& args) {
-  std::vector<std::string> copy = args;
-  copy.insert(copy.begin(), "mvtable");
-  std::vector<char*> argv;
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  static const option kLong[] = {{"host", required_argument, nullptr, 'H'},     {"port", required_argument, nullptr, 'p'},
-                                 {"user", required_argument, nullptr, 'u'},     {"password", required_argument, nullptr, 'w'},
-                                 {"timeout", required_argument, nullptr, 't'},  {"local", required_argument, nullptr, 'L'},
-                                 {"order", required_argument, nullptr, 'O'},    {"filter", required_argument, nullptr, 'F'},
-                                 {nullptr, 0, nullptr, 0}};
   Options o;
-  optind = 0;  // getopt starts afresh for every run
-  opterr = 0;
-  int c;
-  while ((c = getopt_long(int(argv.size()) - 1, argv.data(), "+H:p:u:w:t:", kLong, nullptr)) != -1) {
-    switch (c) {
-      case 'H': o.host = optarg; break;
-      case 'u': o.user = optarg; break;
-      case 'w': o.password = optarg; break;
-      case 'L': o.local = optarg, o.is_local = true; break;
-      case 'O': o.order = optarg; break;
-      case 'F': o.filter = optarg; break;
-      case 'p':
-      case 't': {
-        auto v = TryStrToInt(optarg);
-        if (!v || *v < 0) throw EUsage(std::string("not a number: ") + optarg);
-        (c == 'p' ? o.port : o.timeout) = *v;
-        break;
-      }
-      default: throw EUsage("unknown option " + std::string(argv[size_t(optind) - 1]));
-    }
-  }
-  for (int i = optind; i < int(argv.size()) - 1; ++i) o.rest.push_back(argv[size_t(i)]);
-  if (o.rest.size() < 3) throw EUsage("ALIAS, TABLE and COMMAND are required");
+  o.rest = ParseToolOptions(args, o.connection,
+                            {{"local", 0, true, [&](const std::string& v) { o.local = v, o.is_local = true; }},
+                             {"order", 0, true, [&](const std::string& v) { o.order = v; }},
+                             {"filter", 0, true, [&](const std::string& v) { o.filter = v; }}});
+  if (o.rest.size() < 3) throw EToolUsage("ALIAS, TABLE and COMMAND are required");
   const std::string& command = o.rest[2];
   const size_t extra = o.rest.size() - 3;
-  if ((command == "dump" || command == "structure") && extra != 0) throw EUsage(command + " takes no arguments");
-  if (command == "locate" && extra != 2) throw EUsage("locate takes FIELD VALUE");
+  if ((command == "dump" || command == "structure") && extra != 0) throw EToolUsage(command + " takes no arguments");
+  if (command == "locate" && extra != 2) throw EToolUsage("locate takes FIELD VALUE");
   if (command == "append") {
-    if (extra == 0) throw EUsage("append takes FIELD=VALUE ...");
+    if (extra == 0) throw EToolUsage("append takes FIELD=VALUE ...");
     for (size_t i = 3; i < o.rest.size(); ++i)
-      if (o.rest[i].find('=') == std::string::npos || o.rest[i][0] == '=') throw EUsage("not FIELD=VALUE: " + o.rest[i]);
+      if (o.rest[i].find('=') == std::string::npos || o.rest[i][0] == '=')
+        throw EToolUsage("not FIELD=VALUE: " + o.rest[i]);
   }
   if (command != "dump" && command != "structure" && command != "locate" && command != "append")
-    throw EUsage("unknown command " + command);
+    throw EToolUsage("unknown command " + command);
   return o;
 }
 
@@ -114,11 +78,7 @@ int Execute(const Options& o, std::ostream& out) {
     table.SetDatabaseName(o.local);
   } else {
     connection = std::make_unique<TMarvekConnection>();
-    connection->SetHost(o.host);
-    connection->SetPort(o.port);
-    connection->SetUser(o.user);
-    connection->SetPassword(o.password);
-    connection->SetTimeOut(o.timeout);
+    o.connection.ApplyTo(*connection);
     connection->SetActive(true);
     table.SetAccessMethod(TAccessMethod::amServer);
     table.SetMarvekConnection(connection.get());
@@ -192,7 +152,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   Options options;
   try {
     options = Parse(args);
-  } catch (const EUsage& e) {
+  } catch (const EToolUsage& e) {
     err << "mvtable: " << e.Message() << "\n" << kUsage;
     return 2;
   }

@@ -140,5 +140,18 @@ TEST(StrUtils, PaddingHexAndTrimming) {
   EXPECT_TRUE(SameText("Server", "SERVER"));
 }
 
+TEST(StrUtils, NamePartOfAPathWrittenForEitherSystem) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"c:\\quorvale\\quorvale.mdb", "quorvale.mdb"},
+      {"c:quorvale.mdb", "quorvale.mdb"},
+      {"/home/clerk/data/a.mdb", "a.mdb"},
+      {"c:\\mixed/dir\\x.zip", "x.zip"},
+      {"plain.zip", "plain.zip"},
+      {"folder/", ""},
+      {"", ""},
+  };
+  for (auto [path, name] : cases) EXPECT_EQ(ExtractFileName(path), name) << path;
+}
+
 }  // namespace
 }  // namespace tavrik

@@ -7,9 +7,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 
 #include "net/mvsh/Mvsh.h"
 #include "tests/net/ScriptedServer.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WireText.h"
 
 namespace tavrik {
 namespace {
@@ -163,6 +166,33 @@ TEST(Mvsh, FailureIsPrintedAndEndsWithLogout) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "true\n");
   EXPECT_EQ(r.err, "[MarvekConnection.Go]Go\n");
+  EXPECT_EQ(server.Finish(), "");
+}
+
+TEST(Mvsh, FileCommandsAndAFailedSend) {
+  testing::TempDir dir;
+  const std::string source = dir.File("quorvale.zip");
+  std::ofstream(source) << "zip";
+  const std::string fields = testing::FileFields("Files", "demo_quorvale.zip");
+  ScriptedServer server;
+  server.Login("Y")
+      .Expect("0054", fields).Reply("0054", "Y")
+      .Expect("0055", fields).Reply("0055", "Y")
+      .Expect("0037", fields + "zip").Reply("0037", "Y")
+      .Expect("0038", fields).Reply("0038", "00000003")
+      .Expect("0037", testing::FileFields("Files", "quorvale.zip") + "zip").Reply("0037", "Y")
+      .Logout("DEMO")
+      .Start();
+  ChildResult r = RunMvsh({"-p", std::to_string(server.Port()), "-u", "demo", "-t", "5000"},
+                          "FileExists Files demo_quorvale.zip\n"
+                          "DeleteFile Files c:\\upload\\demo_quorvale.zip\n"
+                          "FileSend Files \"" + source + "\" demo_quorvale.zip\n"
+                          "FileLength Files demo_quorvale.zip\n"
+                          "FileSend Files " + source + "\n"
+                          "FileSend Files " + dir.File("missing.zip") + "\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "true\ntrue\n3\n3\n3\n");
+  EXPECT_EQ(r.err, "[MarvekConnection.FileSend]No such file or directory\n");
   EXPECT_EQ(server.Finish(), "");
 }
 

@@ -3,6 +3,7 @@
 
 #include <set>
 
+#include "core/StrUtils.h"
 #include "proto/MvCommands.h"
 #include "proto/MvFields.h"
 #include "proto/MvPayloads.h"
@@ -150,10 +151,29 @@ TEST(Payloads, EachReadsBackWhatItsWriterWrote) {
   EXPECT_EQ(ParseMemoRequest(BuildMemoRequest(72, "NOTE")).field, "NOTE");
   TMvRowCount count = DecodeRowCount("  " + BuildRowCount({3, 70000}) + " ");
   EXPECT_EQ(count.record_count, 70000);
-  EXPECT_EQ(ParseFileFields(BuildFileFields("Files", "a b.zip")).name, "a b.zip");
   TMvProgress progress = DecodeProgress(BuildProgress({0, 1000, -1}));
   EXPECT_EQ(progress.position, -1);
   EXPECT_THROW(DecodeProgress("0000"), EMvField);
+}
+
+// Names longer than their field are cut, so the file's bytes stay where the server reads them.
+TEST(Payloads, FileFieldsAreCutAndLengthsFitThirtyOneBits) {
+  const std::string long_area(300, 'A'), long_name(256, 'n');
+  const std::string fields = BuildFileFields(long_area, long_name);
+  ASSERT_EQ(fields.size(), kMvFileFields);
+  TMvFileFields read = ParseFileFields(fields);
+  EXPECT_EQ(read.area, long_area.substr(0, 255));
+  EXPECT_EQ(read.name, long_name.substr(0, 255));
+  EXPECT_EQ(BuildFileFields("Files", "a b.zip"), PadRight("Files", 255) + PadRight("a b.zip", 255));
+  EXPECT_EQ(ParseFileFields(BuildFileFields("Files", "a b.zip")).name, "a b.zip");
+
+  EXPECT_EQ(BuildFileLength(0x4E20), "00004E20");
+  EXPECT_EQ(BuildFileLength(0x7FFFFFFF), "7FFFFFFF");
+  EXPECT_THROW(BuildFileLength(0x80000000ull), EMvField);
+  const std::pair<const char*, int32_t> good[] = {{"00000400", 1024}, {"0", 0}, {"7fffffff", 0x7FFFFFFF}};
+  for (auto [reply, length] : good) EXPECT_EQ(DecodeFileLength(reply), length) << reply;
+  for (const char* bad : {"", "80000000", "FFFFFFFF", "100000000", " 400", "400 ", "12G", "-1"})
+    EXPECT_THROW(DecodeFileLength(bad), EMvField) << bad;
 }
 
 TEST(Fields, ReadersCheckEveryField) {
