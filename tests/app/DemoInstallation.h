@@ -55,6 +55,12 @@ class DemoInstallation {
 
   // The rows of LOG.DBF as "TIMESTAMP|EVENT|USER|OPMERKING".
   std::vector<std::string> LogRows() const { return DbfRows(LogFile()); }
+  // The rows as "EVENT|USER|OPMERKING", for tests that leave the time stamps aside.
+  std::vector<std::string> LogRowsWithoutTime() const {
+    std::vector<std::string> rows;
+    for (const std::string& row : LogRows()) rows.push_back(row.substr(row.find('|') + 1));
+    return rows;
+  }
   std::string LogFile() const { return demo_ + "/data/LOG.DBF"; }
   // The folder of the file area "Files".
   std::string FilesDir() const { return demo_ + "/files"; }

@@ -55,12 +55,7 @@ class MainWindowTest : public ::testing::Test {
     program->DM1->RemoteConnection->SetHost("127.0.0.1");
     program->DM1->RemoteConnection->SetPort(port);
   }
-  // The log rows without their time stamps.
-  std::vector<std::string> LogRows() {
-    std::vector<std::string> rows;
-    for (const std::string& row : demo->LogRows()) rows.push_back(row.substr(row.find('|') + 1));
-    return rows;
-  }
+  std::vector<std::string> LogRows() { return demo->LogRowsWithoutTime(); }
 
   // Logs in as the demo account with the button, and reads its welcome.
   void LoginAsDemo(TTavrikFrm& f) {

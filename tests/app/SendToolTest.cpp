@@ -52,12 +52,7 @@ class SendToolTest : public ::testing::Test {
     run.err = tool.Stderr();
     return run;
   }
-  // The log rows without their time stamps.
-  std::vector<std::string> LogRows() {
-    std::vector<std::string> rows;
-    for (const std::string& row : demo.LogRows()) rows.push_back(row.substr(row.find('|') + 1));
-    return rows;
-  }
+  std::vector<std::string> LogRows() { return demo.LogRowsWithoutTime(); }
 
   TempDir dir;
   DemoInstallation demo;

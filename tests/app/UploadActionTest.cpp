@@ -55,12 +55,7 @@ class UploadActionTest : public ActionTest {
     ports.compression = compression;
     return MessageOf([&] { EXPECT_TRUE(actions->StartBtnClick()); });
   }
-  // The log rows without their time stamps.
-  std::vector<std::string> LogRows() {
-    std::vector<std::string> rows;
-    for (const std::string& row : demo.LogRows()) rows.push_back(row.substr(row.find('|') + 1));
-    return rows;
-  }
+  std::vector<std::string> LogRows() { return demo.LogRowsWithoutTime(); }
 
   TempDir dir;
   DemoInstallation demo;
