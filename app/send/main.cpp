@@ -61,9 +61,14 @@ class TDialogsBinding {
   tavrik::platform::Dialogs* previous_;
 };
 
-int Fail(tavrik::TSendBar& bar, const std::string& message) {
+// A message on a line of its own, after a bar that is being drawn.
+void Say(tavrik::TSendBar& bar, const std::string& message) {
   bar.End();
   std::fprintf(stderr, "tavrik-send: %s\n", message.c_str());
+}
+
+int Fail(tavrik::TSendBar& bar, const std::string& message) {
+  Say(bar, message);
   return 1;
 }
 
@@ -80,10 +85,8 @@ int Send(const Options& o) {
     zip.SetName("Zipwright1");
     zip.SetAddCompLevel(9);
     zip.SetUnattended(true);
-    zip.OnMessage = [&](tavrik::TComponent*, int, const std::string& message) {
-      bar.End();
-      std::fprintf(stderr, "tavrik-send: %s\n", message.c_str());
-    };
+    // Why compressing failed: the engine's messages.
+    zip.OnMessage = [&](tavrik::TComponent*, int, const std::string& message) { Say(bar, message); };
     tavrik::TSendPorts ports(o.connection.user, o.connection.password, o.file, !o.no_zip, bar);
     TDialogsBinding binding(ports);
     tavrik::TMainActions actions(dm, ports, zip);
