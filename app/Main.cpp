@@ -37,10 +37,13 @@ constexpr const char* kPanelTexts[5] = {"Server:", "Connected:", "Status", "", "
 }  // namespace
 
 TTavrikFrm::TTavrikFrm(TDM1& dm, std::string ini_path, QWidget* parent)
-    : QMainWindow(parent), Actions(dm, *this), dm_(dm), ini_(std::make_unique<TIniFile>(std::move(ini_path), true)) {
+    : QMainWindow(parent),
+      Zipwright1(new TZipwright(nullptr, reinterpret_cast<void*>(winId()))),
+      zipwright_(Zipwright1),
+      Actions(dm, *this, *Zipwright1),
+      dm_(dm),
+      ini_(std::make_unique<TIniFile>(std::move(ini_path), true)) {
   setObjectName("TavrikFrm");
-  zipwright_ = std::make_unique<TZipwright>(nullptr, reinterpret_cast<void*>(winId()));
-  Zipwright1 = zipwright_.get();
   Zipwright1->SetName("Zipwright1");
   Zipwright1->SetAddCompLevel(9);
   BuildControls();
@@ -125,6 +128,7 @@ void TTavrikFrm::BuildControls() {
   upload->addWidget(BronBestandEdt, 1, 0);
   upload->addWidget(BladerBtn, 1, 1, Qt::AlignLeft);
   upload->addWidget(StartBtn, 2, 0, Qt::AlignLeft);
+  connect(StartBtn, &QPushButton::clicked, this, [this] { RunGuarded([this] { Actions.StartBtnClick(); }); });
   upload->setRowStretch(3, 1);
   upload->setColumnStretch(2, 1);
   connect(BladerBtn, &QPushButton::clicked, this, [this] { RunGuarded([this] { BladerBtnClick(); }); });
@@ -179,6 +183,10 @@ std::string TTavrikFrm::StatusText(int panel) const {
 std::string TTavrikFrm::UserIdText() { return AnsiStr(UserIdEdt->text()); }
 
 std::string TTavrikFrm::PasswordText() { return AnsiStr(PaswoordEdt->text()); }
+
+std::string TTavrikFrm::SourceFileText() { return AnsiStr(BronBestandEdt->text()); }
+
+bool TTavrikFrm::Compression() { return ZipCB->isChecked(); }
 
 void TTavrikFrm::ShowPage(int page) { PageControl1->setTabVisible(page, true); }
 

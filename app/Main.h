@@ -1,7 +1,8 @@
 // The main window TavrikFrm: its pages and controls, the status bar, the settings file
 // Client.ini, and the handlers of start-up, closing and browsing. The program's actions (login,
-// closing log row) run in TMainActions; the window binds its widgets to them and serves as their
-// port. Widget object names are the control names, so tests and later handlers find them.
+// upload, closing log row) run in TMainActions; the window binds its widgets to them and serves
+// as their port. Widget object names are the control names, so tests and later handlers find
+// them.
 #pragma once
 
 #include <QMainWindow>
@@ -43,6 +44,8 @@ class TTavrikFrm : public QMainWindow, public TActionPorts {
   // The actions' port onto the controls.
   std::string UserIdText() override;
   std::string PasswordText() override;
+  std::string SourceFileText() override;
+  bool Compression() override;
   void ShowPage(int page) override;
   int ProgressMax() override;
   void SetProgressMin(int min) override;
@@ -81,9 +84,14 @@ class TTavrikFrm : public QMainWindow, public TActionPorts {
   QProgressBar* FilePB;
   platform::TOpenDialogOptions OpenDlg;
   platform::TOpenDialogOptions OpenDialog1;
-  // Compresses for the upload; owned by the window.
+  // Compresses for the upload; owned by the window (zipwright_), lent to the actions.
   TZipwright* Zipwright1;
 
+ private:
+  // Made before the actions, which borrow it.
+  std::unique_ptr<TZipwright> zipwright_;
+
+ public:
   // The buttons' actions, with this window as their port.
   TMainActions Actions;
 
@@ -95,7 +103,6 @@ class TTavrikFrm : public QMainWindow, public TActionPorts {
 
   TDM1& dm_;
   std::unique_ptr<TIniFile> ini_;
-  std::unique_ptr<TZipwright> zipwright_;
   QLabel* panels_[5];
 };
 

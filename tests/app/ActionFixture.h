@@ -1,6 +1,6 @@
 // What the tests of the program's actions share: the data module and the actions over a port of
-// plain values, with scripted dialogs and a recording screen cursor, and the run's login state
-// reset for each test.
+// plain values, with a ZIP component as the window's, scripted dialogs and a recording screen
+// cursor, and the run's login state reset for each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "tests/app/RecordingPorts.h"
 #include "tests/support/RecordingScreenCursor.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "zip/ZipWrt.h"
 
 namespace tavrik::testing {
 
@@ -24,7 +25,8 @@ class ActionTest : public ::testing::Test {
     LoggedIn = false;
     Permissions.clear();
     dm = std::make_unique<TDM1>();
-    actions = std::make_unique<TMainActions>(*dm, ports);
+    zip.SetAddCompLevel(9);
+    actions = std::make_unique<TMainActions>(*dm, ports, zip);
   }
 
   // The connection to a server on `port` of 127.0.0.1.
@@ -50,6 +52,7 @@ class ActionTest : public ::testing::Test {
   RecordingScreenCursor cursor;
   RecordingPorts ports;
   std::unique_ptr<TDM1> dm;
+  TZipwright zip;
   std::unique_ptr<TMainActions> actions;
 };
 

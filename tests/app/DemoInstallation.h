@@ -1,6 +1,6 @@
 // A demo installation for the program's tests: made by marvekd --init-demo in a fresh folder,
 // with more accounts when a test asks for them, served by marvekd on an ephemeral port of
-// 127.0.0.1, and its LOG.DBF read back by dbfread.
+// 127.0.0.1, its LOG.DBF read back by dbfread and its file area at hand.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -55,7 +55,15 @@ class DemoInstallation {
 
   // The rows of LOG.DBF as "TIMESTAMP|EVENT|USER|OPMERKING".
   std::vector<std::string> LogRows() const { return DbfRows(LogFile()); }
+  // The rows as "EVENT|USER|OPMERKING", for tests that leave the time stamps aside.
+  std::vector<std::string> LogRowsWithoutTime() const {
+    std::vector<std::string> rows;
+    for (const std::string& row : LogRows()) rows.push_back(row.substr(row.find('|') + 1));
+    return rows;
+  }
   std::string LogFile() const { return demo_ + "/data/LOG.DBF"; }
+  // The folder of the file area "Files".
+  std::string FilesDir() const { return demo_ + "/files"; }
 
  private:
   TempDir dir_;

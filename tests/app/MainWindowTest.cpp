@@ -1,19 +1,22 @@
-// The main window offscreen: start-up, settings, closing with its last log row, and the login
-// clicked on the real widgets against marvekd serving the demo installation.
+// The main window offscreen: start-up, settings, closing with its last log row, and the login and
+// the upload clicked on the real widgets against marvekd serving the demo installation.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <utility>
 #include <fstream>
+#include <map>
+#include <utility>
 
 #include "app/ClientDM.h"
 #include "app/Program.h"
@@ -22,6 +25,8 @@
 #include "platform/DynLib.h"
 #include "platform/Paths.h"
 #include "tests/app/DemoInstallation.h"
+#include "tests/app/SourceBytes.h"
+#include "tests/app/Unzipped.h"
 #include "tests/net/ScriptedServer.h"
 #include "tests/support/ReadFile.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -50,11 +55,15 @@ class MainWindowTest : public ::testing::Test {
     program->DM1->RemoteConnection->SetHost("127.0.0.1");
     program->DM1->RemoteConnection->SetPort(port);
   }
-  // The log rows without their time stamps.
-  std::vector<std::string> LogRows() {
-    std::vector<std::string> rows;
-    for (const std::string& row : demo->LogRows()) rows.push_back(row.substr(row.find('|') + 1));
-    return rows;
+  std::vector<std::string> LogRows() { return demo->LogRowsWithoutTime(); }
+
+  // Logs in as the demo account with the button, and reads its welcome.
+  void LoginAsDemo(TTavrikFrm& f) {
+    f.UserIdEdt->setText("demo");
+    f.PaswoordEdt->setText("welkom");
+    QTest::mouseClick(f.LoginBtn, Qt::LeftButton);
+    ASSERT_TRUE(LoggedIn);
+    dialogs.messages.clear();
   }
 
   std::vector<bool> VisibleTabs(TTavrikFrm& f) {
@@ -309,6 +318,77 @@ TEST_F(MainWindowTest, BrowseButtonPutsTheChosenNameIntoTheEdit) {
   QTest::mouseClick(f.BladerBtn, Qt::LeftButton);
   EXPECT_EQ(f.BronBestandEdt->text(), "/chosen/file.zip");
   EXPECT_EQ(dialogs.opened_with, (std::vector<std::string>{"/first.mdb", "/first.mdb"}));
+}
+
+TEST_F(MainWindowTest, UploadButtonSendsTheFileWithAMovingBar) {
+  TTavrikFrm& f = Start();
+  ServeDemo();
+  f.show();
+  LoginAsDemo(f);
+  const std::string data = testing::SourceBytes(200000);
+  std::ofstream(dir.File("quorvale.mdb"), std::ios::binary) << data;
+  f.BronBestandEdt->setText(QString::fromStdString(dir.File("quorvale.mdb")));
+  ASSERT_TRUE(f.ZipCB->isChecked());
+  // While the file goes out the bar moves and the window takes clicks; the actions refuse them.
+  std::vector<int> bar;
+  bool closed = true;
+  QObject::connect(f.FilePB, &QProgressBar::valueChanged, [&](int value) {
+    if (value > 0 && bar.empty()) {
+      QTest::mouseClick(f.StartBtn, Qt::LeftButton);
+      QTest::mouseClick(f.LoginBtn, Qt::LeftButton);
+      closed = f.close();
+    }
+    bar.push_back(value);
+  });
+  QTest::mouseClick(f.StartBtn, Qt::LeftButton);
+
+  const std::string archive = testing::ReadFile(dir.File("quorvale.zip"));
+  EXPECT_EQ(testing::Unzipped(demo->FilesDir() + "/demo_quorvale.zip"),
+            (std::map<std::string, std::string>{{"quorvale.mdb", data}}));
+  EXPECT_EQ(testing::ReadFile(demo->FilesDir() + "/demo_quorvale.zip"), archive);
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"File sended"});  // and nothing of the refused clicks
+  EXPECT_FALSE(closed);
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_EQ(f.StatusText(1), "Disconnected");
+  EXPECT_EQ(f.StatusText(2), "Done");
+  // Block by block, then empty again (the log rows' records move it too, in one block each).
+  ASSERT_GE(bar.size(), 4u);
+  EXPECT_EQ(std::vector<int>(bar.begin(), bar.begin() + 3), (std::vector<int>{8192, 16384, 24576}));
+  EXPECT_EQ(bar.back(), 0);
+  EXPECT_EQ(LogRows(), (std::vector<std::string>{"Login ok|demo|Permission = UPLOAD;DOWNLOAD;TOOLS;BACKUP",
+                                                 "FileTranfer:demo_quorvale.zip|demo|",
+                                                 "FileTranfer: Done   " + std::to_string(archive.size()) +
+                                                     " Bytes|demo|"}));
+
+  // Without compression the file itself goes; a file that is not there is an error shown, and
+  // the server's copy stays.
+  f.ZipCB->setChecked(false);
+  QTest::mouseClick(f.StartBtn, Qt::LeftButton);
+  EXPECT_EQ(testing::ReadFile(demo->FilesDir() + "/demo_quorvale.mdb"), data);
+  f.BronBestandEdt->setText(QString::fromStdString(dir.File("gone.mdb")));
+  std::ofstream(demo->FilesDir() + "/demo_gone.mdb") << "kept";
+  QTest::mouseClick(f.StartBtn, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"File sended", "File sended",
+                                                        "[MarvekConnection.FileSend]No such file or directory"}));
+  EXPECT_EQ(testing::ReadFile(demo->FilesDir() + "/demo_gone.mdb"), "kept");
+  EXPECT_EQ(f.StatusText(2), "Sending...");
+  EXPECT_FALSE(f.Actions.Running());
+  EXPECT_FALSE(program->DM1->RemoteConnection->Active());
+}
+
+TEST_F(MainWindowTest, UploadButtonWantsALoginFirst) {
+  TTavrikFrm& f = Start();
+  ServeDemo();
+  f.show();
+  std::ofstream(dir.File("a.mdb")) << "abc";
+  f.BronBestandEdt->setText(QString::fromStdString(dir.File("a.mdb")));
+  QTest::mouseClick(f.StartBtn, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Er moet eerst ingelogged worden!!!"});
+  EXPECT_EQ(f.StatusText(1), "Disconnected");
+  EXPECT_EQ(f.StatusText(2), "Status");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("a.zip")));
+  EXPECT_TRUE(std::filesystem::is_empty(demo->FilesDir()));
+  EXPECT_TRUE(LogRows().empty());
 }
 
 }  // namespace
