@@ -14,10 +14,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 
 #include "core/StrUtils.h"
 #include "proto/MvFrame.h"
+#include "server/FileArea.h"
 
 namespace tavrik::bench {
 
@@ -81,7 +83,7 @@ long VmHwmKb(pid_t pid) {
   return -1;
 }
 
-TRawReceiver::TRawReceiver(std::string target) : target_(std::move(target)) {
+TRawReceiver::TRawReceiver(std::string target, TStorage storage) : target_(std::move(target)), storage_(storage) {
   const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
@@ -120,19 +122,42 @@ void TRawReceiver::ServeConnection(int c) {
   NoDelay(c);
   std::string buffer(256 * 1024, '\0');
   std::string header(kFrameHeaderSize, '\0');
+  const std::filesystem::path target(target_);
+  server::TUploadIo io;
   while (ReceiveAll(c, header.data(), header.size())) {
     const auto request = ParseRequestHeader(header);
     if (!request) return;
-    const int out = ::open(target_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     uint64_t left = request->payload_length;
-    while (left > 0) {
-      const ssize_t n = ::recv(c, buffer.data(), std::min<uint64_t>(buffer.size(), left), 0);
-      if (n <= 0) break;
-      (void)!::write(out, buffer.data(), static_cast<size_t>(n));
-      left -= static_cast<uint64_t>(n);
+    try {
+      std::optional<server::TFileArea> area;
+      std::unique_ptr<server::TUpload> upload;
+      int out = -1;
+      if (storage_ == TStorage::kAsServer) {
+        area.emplace(target.parent_path());
+        upload = area->BeginUpload(target.filename().string(), io);
+      } else {
+        out = ::open(target_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      }
+      // Stored as the server stores, the payload also goes to the disk in whole blocks.
+      const int whole = upload ? MSG_WAITALL : 0;
+      while (left > 0) {
+        const ssize_t n = ::recv(c, buffer.data(), std::min<uint64_t>(buffer.size(), left), whole);
+        if (n <= 0) break;
+        if (upload)
+          upload->Write(buffer.data(), static_cast<size_t>(n));
+        else
+          (void)!::write(out, buffer.data(), static_cast<size_t>(n));
+        left -= static_cast<uint64_t>(n);
+      }
+      if (upload && left == 0) upload->Commit();
+      if (out >= 0) {
+        ::fsync(out);
+        ::close(out);
+      }
+    } catch (const server::EFileArea& e) {
+      std::fprintf(stderr, "raw receiver: %s\n", e.what());
+      return;
     }
-    ::fsync(out);
-    ::close(out);
     const std::string reply = BuildReplyHeader(1, kReplyCode) + "Y";
     if (left > 0 || !SendAll(c, reply.data(), reply.size())) return;
   }

@@ -1,7 +1,10 @@
 // What the upload benchmarks share: the source file, marvekd serving a file area, and the
 // reference they are measured against, a raw receiver on a loopback socket that does only what a
 // server's storage of an upload must do: it takes each request frame, writes its payload into a
-// file, flushes the file to disk and answers with a one-byte reply frame.
+// file, flushes the file to disk and answers with a one-byte reply frame. It stores plainly (what
+// each receive brought into the page cache, one fsync at the end: the reference) or as marvekd
+// stores (whole blocks of 256 KiB through server/FileArea.h: the write-back behind the writes,
+// fsync, rename), which tells the server's storage apart from the rest of its work.
 #pragma once
 
 #include <sys/types.h>
@@ -27,7 +30,8 @@ long VmHwmKb(pid_t pid);
 // replacing what was there.
 class TRawReceiver {
  public:
-  explicit TRawReceiver(std::string target);
+  enum class TStorage { kPlain, kAsServer };
+  explicit TRawReceiver(std::string target, TStorage storage = TStorage::kPlain);
   ~TRawReceiver();
   TRawReceiver(const TRawReceiver&) = delete;
   TRawReceiver& operator=(const TRawReceiver&) = delete;
@@ -37,6 +41,7 @@ class TRawReceiver {
   [[noreturn]] void Serve(int listener);
   void ServeConnection(int fd);
   std::string target_;
+  TStorage storage_;
   uint16_t port_ = 0;
   pid_t pid_ = -1;
 };

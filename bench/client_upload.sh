@@ -14,6 +14,7 @@ cmake --build "$dir" --target client_upload_bench >/dev/null
   { v[$1] = $2; print }
   END {
     printf "FileSend to marvekd / raw loopback copy: %.2f (target >= 0.90)\n", v["upload_mib_s"] / v["raw_copy_mib_s"]
+    print "(the reference leaves all write-back to its final fsync; marvekd writes back while the data arrives)"
     printf "FileSend to the raw receiver / raw loopback copy: %.2f (the client alone)\n",
       v["client_to_raw_receiver_mib_s"] / v["raw_copy_mib_s"]
     printf "client peak memory: %.1f MiB (%.1f MiB before the first upload) for a %d MiB file (target <= 64 MiB)\n",

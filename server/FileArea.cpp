@@ -66,6 +66,9 @@ int RemovePartialUploads(const std::string& folder) {
 }
 
 ssize_t TUploadIo::Write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
+int TUploadIo::SyncRange(int fd, off_t offset, off_t length, unsigned flags) {
+  return ::sync_file_range(fd, offset, length, flags);
+}
 int TUploadIo::Fsync(int fd) { return ::fsync(fd); }
 
 TFileArea::TFileArea(const std::string& folder)
@@ -121,7 +124,27 @@ void TUpload::Write(const char* data, size_t size) {
     }
     data += n;
     size -= static_cast<size_t>(n);
+    written_ += static_cast<uint64_t>(n);
   }
+  WriteBehind();
+}
+
+void TUpload::WriteBehind() {
+  if (written_ - started_ < kWriteBackChunk) return;
+  SyncRange(started_, written_, SYNC_FILE_RANGE_WRITE);
+  if (started_ > settled_) {
+    SyncRange(settled_, started_, SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    // Only advice: the range is written, whatever the kernel keeps of it.
+    ::posix_fadvise(fd_, static_cast<off_t>(settled_), static_cast<off_t>(started_ - settled_), POSIX_FADV_DONTNEED);
+    settled_ = started_;
+  }
+  started_ = written_;
+}
+
+void TUpload::SyncRange(uint64_t begin, uint64_t end, unsigned flags) {
+  // A failed write-back is reported here and only here: the fsync after it no longer sees it.
+  if (io_.SyncRange(fd_, static_cast<off_t>(begin), static_cast<off_t>(end - begin), flags) != 0)
+    throw EFileArea("cannot write " + target_ + ": " + Reason());
 }
 
 void TUpload::Commit() {

@@ -32,18 +32,31 @@ void CheckPlainName(std::string_view name);
 int RemovePartialUploads(const std::string& folder);
 
 // The system calls an upload makes to write and flush; tests override one to fail on purpose
-// (a full disk, a failing flush).
+// (a full disk, a failing write-back or flush).
 class TUploadIo {
  public:
   virtual ~TUploadIo() = default;
   virtual ssize_t Write(int fd, const void* data, size_t size);
+  // sync_file_range(2).
+  virtual int SyncRange(int fd, off_t offset, off_t length, unsigned flags);
   virtual int Fsync(int fd);
 };
+
+// An upload hands its data to the disk in pieces of this size while the rest arrives, and lets
+// each piece go from the page cache once it is written: large enough for long sequential writes,
+// small enough that an upload holds little of the cache.
+constexpr uint64_t kWriteBackChunk = 8 << 20;
 
 class TFileArea;
 
 // A file being uploaded: written to a fresh partial file in the area, then fsynced and renamed
 // over the target by Commit. Destroyed without Commit, it removes the partial file.
+//
+// Write-back runs behind the writes with one chunk (kWriteBackChunk) in flight: the disk works
+// while the network delivers, Commit's fsync finds little left to do, and an upload keeps about
+// two chunks in the page cache instead of the whole file. Reusing those chunks' memory also keeps
+// the writes cheap: growing the cache by a gigabyte of memory not touched lately can cost several
+// times the copy itself (as on a virtual machine whose host takes free memory back).
 class TUpload {
  public:
   ~TUpload();
@@ -58,11 +71,17 @@ class TUpload {
  private:
   friend class TFileArea;
   TUpload(int dir_fd, std::string target, TUploadIo& io);
+  // Starts the write-back of what was written since the last call, once that is a whole chunk,
+  // and waits for the chunk before it.
+  void WriteBehind();
+  void SyncRange(uint64_t begin, uint64_t end, unsigned flags);
 
   int dir_fd_;  // shared with the area, which outlives the upload
   int fd_ = -1;
   std::string target_, partial_;
   TUploadIo& io_;
+  // [0, settled_) is on disk and out of the cache, [settled_, started_) on its way there.
+  uint64_t written_ = 0, started_ = 0, settled_ = 0;
   bool committed_ = false;
 };
 

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -167,10 +168,11 @@ TEST_F(FileCommandsTest, LengthsAbove31BitsAreRefusedNotWrapped) {
   EXPECT_EQ(c->Call("0038", FileFields("Files", "huge.bin")), "7FFFFFFF");
 }
 
-// The disk fills up after `room` bytes; or the flush fails.
-class TFullDisk : public server::TUploadIo {
+// The disk fills up after `room` bytes, or its write-back or its flush fails.
+class TFailingDisk : public server::TUploadIo {
  public:
-  explicit TFullDisk(size_t room, bool flush_fails = false) : room_(room), flush_fails_(flush_fails) {}
+  enum TFailure { kNone, kWriteBack, kFlush };
+  explicit TFailingDisk(size_t room, TFailure failure = kNone) : room_(room), failure_(failure) {}
   ssize_t Write(int fd, const void* data, size_t size) override {
     if (room_ == 0) {
       errno = ENOSPC;
@@ -180,36 +182,105 @@ class TFullDisk : public server::TUploadIo {
     room_ -= n;
     return TUploadIo::Write(fd, data, n);
   }
-  int Fsync(int fd) override {
-    if (!flush_fails_) return TUploadIo::Fsync(fd);
+  int SyncRange(int fd, off_t offset, off_t length, unsigned flags) override {
+    return failure_ == kWriteBack ? Fail() : TUploadIo::SyncRange(fd, offset, length, flags);
+  }
+  int Fsync(int fd) override { return failure_ == kFlush ? Fail() : TUploadIo::Fsync(fd); }
+
+ private:
+  static int Fail() {
     errno = EIO;
     return -1;
   }
-
- private:
   size_t room_;
-  bool flush_fails_;
+  TFailure failure_;
 };
 
 TEST_F(FileCommandsTest, AFailedWriteAnswersAFailureAndLeavesNothing) {
   Start();
   auto c = LoggedIn();
   EXPECT_EQ(SendInBlocks(*c, "data.mdb", "old contents"), "Y");
-
-  server_->Context().upload_io = std::make_shared<TFullDisk>(100000);
-  EXPECT_EQ(SendInBlocks(*c, "data.mdb", Pattern(1 << 20)), "");
-  EXPECT_TRUE(captured.Has("#1 0037 FileSend failed: cannot write data.mdb: No space left on device"));
-  EXPECT_EQ(ReadFile(area + "/data.mdb"), "old contents");  // the old file stays as it was
-  EXPECT_EQ(AreaNames(), (std::vector<std::string>{"data.mdb"}));  // no partial file
-
-  server_->Context().upload_io = std::make_shared<TFullDisk>(SIZE_MAX, true);
-  EXPECT_EQ(SendInBlocks(*c, "new.mdb", "x"), "");
-  EXPECT_TRUE(captured.Has("#1 0037 FileSend failed: cannot flush new.mdb: Input/output error"));
-  EXPECT_EQ(AreaNames(), (std::vector<std::string>{"data.mdb"}));
+  struct Case {
+    const char* name;
+    std::shared_ptr<server::TUploadIo> io;
+    size_t size;
+    const char* why;
+  } cases[] = {
+      {"full disk", std::make_shared<TFailingDisk>(100000), 1 << 20, "cannot write data.mdb: No space left on device"},
+      // Reported by the write-back only: the fsync that follows would not see it.
+      {"failed write-back", std::make_shared<TFailingDisk>(SIZE_MAX, TFailingDisk::kWriteBack),
+       server::kWriteBackChunk + 1, "cannot write data.mdb: Input/output error"},
+      {"failed flush", std::make_shared<TFailingDisk>(SIZE_MAX, TFailingDisk::kFlush), 1,
+       "cannot flush data.mdb: Input/output error"},
+  };
+  for (const auto& k : cases) {
+    server_->Context().upload_io = k.io;
+    EXPECT_EQ(SendInBlocks(*c, "data.mdb", Pattern(k.size)), "") << k.name;
+    EXPECT_TRUE(captured.Has(std::string("#1 0037 FileSend failed: ") + k.why)) << k.name;
+    EXPECT_TRUE(ReadFile(area + "/data.mdb") == "old contents") << k.name;  // the old file stays as it was
+    EXPECT_EQ(AreaNames(), (std::vector<std::string>{"data.mdb"})) << k.name;  // no partial file
+  }
 
   // The rest of the failed upload was read and dropped: the next request is answered as its own.
   server_->Context().upload_io = std::make_shared<server::TUploadIo>();
   EXPECT_EQ(c->Call("0038", FileFields("Files", "data.mdb")), "0000000C");
+}
+
+// Keeps the order of an upload's writes, write-backs and flush.
+class TRecordingDisk : public server::TUploadIo {
+ public:
+  struct TWriteBack {
+    uint64_t begin, end;
+    bool waits;
+    uint64_t written;  // by then
+  };
+  ssize_t Write(int fd, const void* data, size_t size) override {
+    ssize_t n = TUploadIo::Write(fd, data, size);
+    if (n > 0) written += static_cast<uint64_t>(n);
+    return n;
+  }
+  int SyncRange(int fd, off_t offset, off_t length, unsigned flags) override {
+    const auto begin = static_cast<uint64_t>(offset);
+    write_backs.push_back({begin, begin + static_cast<uint64_t>(length), (flags & SYNC_FILE_RANGE_WAIT_AFTER) != 0,
+                           written});
+    return TUploadIo::SyncRange(fd, offset, length, flags);
+  }
+  int Fsync(int fd) override {
+    fsynced_at = written;
+    return TUploadIo::Fsync(fd);
+  }
+  std::vector<TWriteBack> write_backs;
+  uint64_t written = 0, fsynced_at = 0;
+};
+
+TEST_F(FileCommandsTest, ALargeUploadGoesToTheDiskWhileItArrives) {
+  Start();
+  auto c = LoggedIn();
+  auto disk = std::make_shared<TRecordingDisk>();
+  server_->Context().upload_io = disk;
+  const uint64_t chunk = server::kWriteBackChunk;
+  const std::string data = Pattern(3 * chunk + 12345);
+  EXPECT_EQ(SendInBlocks(*c, "large.bin", data), "Y");
+  EXPECT_TRUE(ReadFile(area + "/large.bin") == data);
+
+  // Started in order without gaps, each range waited for once the next one is under way, and
+  // never much more than two chunks left to the page cache.
+  uint64_t started = 0, settled = 0;
+  for (const auto& w : disk->write_backs) {
+    if (w.waits) {
+      EXPECT_EQ(w.begin, settled);
+      EXPECT_LT(w.end, started);  // the next range went first
+      settled = w.end;
+      EXPECT_LT(w.written - settled, 3 * chunk);
+    } else {
+      EXPECT_EQ(w.begin, started);
+      EXPECT_GE(w.end - w.begin, chunk);
+      started = w.end;
+    }
+  }
+  EXPECT_EQ(started, 3 * chunk);
+  EXPECT_EQ(settled, 2 * chunk);
+  EXPECT_EQ(disk->fsynced_at, data.size());  // the flush comes last, over everything
 }
 
 }  // namespace
