@@ -9,7 +9,7 @@ packages=(
   zlib1g-dev libzip-dev libminizip-dev libsqlite3-dev libdw-dev libelf-dev
   zip unzip
   python3 python3-dbf python3-dbfread python3-aiosmtpd
-  xvfb xauth
+  xvfb xauth xdg-utils
 )
 
 missing=()
