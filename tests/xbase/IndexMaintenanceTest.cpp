@@ -418,6 +418,46 @@ TEST(IndexTrust, AnIndexThatDoesNotMatchItsTableIsRebuilt) {
   }
 }
 
+// A table that may only be read cannot have its index rebuilt: the stale file is refused, not
+// used, and left as it was for the next writer to rebuild. (The reader runs as "nobody" when the
+// tests run as root, whom file modes do not stop.)
+TEST(IndexTrust, AStaleIndexOfATableThatCannotBeWrittenIsRefused) {
+  TempDir dir;
+  const std::string path = MakePeople(dir);
+  const std::string index = dir.File("PEOPLE.MXI");
+  TWorkAreaSet writer;
+  writer.Use(path, "", 0, 2, 1);
+  writer.IndexTag("", "NAME", "NAME", "", false, false);
+  const std::string older = ReadAll(index);
+  AddPerson(writer, {"Clark", "Delft", "5", "", "T"});
+  writer.Close();
+  WriteAll(index, older);
+  namespace fs = std::filesystem;
+  fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  for (const std::string& file : {path, index}) fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
+
+  TChild reader([&](TChild& me) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) throw std::runtime_error("cannot become nobody");
+    try {
+      TWorkAreaSet set;
+      set.Use(path, "", 1, 2, 1);
+      me.Say("the stale index was used");
+    } catch (const EIndexStale& e) {
+      me.Say(e.Message());
+    }
+  });
+  EXPECT_EQ(reader.Hear(), "Index file " + index + " was not written for table " + path +
+                               " as it stands (it belongs to another table, is an older copy, or records were added"
+                               " without it); it cannot be rebuilt while the table is open read-only");
+  EXPECT_EQ(reader.Finish(), 0);
+  EXPECT_TRUE(ReadAll(index) == older) << "the refused index was changed";
+
+  for (const std::string& file : {path, index}) fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  writer.Use(path, "", 0, 2, 1);
+  writer.SetOrder(1);
+  EXPECT_TRUE(writer.Seek("Clark"));
+}
+
 // Keys are sampled when the file opens; a disagreement found later, by a seek, is refused and the
 // file rebuilt at the next open.
 TEST(IndexTrust, ASeekNeverLandsOnARecordWithoutItsKey) {
