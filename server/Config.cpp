@@ -45,8 +45,7 @@ void TServerConfig::Check() const {
   if (max_clients < 1) throw EServerConfig("MaxClients: must be at least 1");
   // Below this a login record (1,788 bytes) or a table's open request could not get through.
   if (max_payload < 4096) throw EServerConfig("MaxPayload: must be at least 4K");
-  if (max_upload < 510 || max_upload > kMaxUploadLimit)
-    throw EServerConfig("MaxUpload: must lie between 510 bytes and 2G");
+  if (max_upload > kMaxUploadLimit) throw EServerConfig("MaxUpload: must be at most 2G");
   for (auto [key, limit] : {std::pair{"LoginTimeout", login_timeout}, {"FrameTimeout", frame_timeout},
                             {"IdleTimeout", idle_timeout}})
     if (limit.count() < 1) throw EServerConfig(std::string(key) + ": must be above 0");

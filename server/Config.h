@@ -11,7 +11,7 @@
 //                                  closed only when every one has
 //              MaxPayload=16M      longest payload of any request but a file upload (4K at least);
 //                                  before a login every payload is limited to 4K
-//              MaxUpload=2G        longest payload of a file upload ("0037"), at most 2G
+//              MaxUpload=2G        largest file of an upload ("0037"), at most 2G
 //              LoginTimeout=10     seconds a new connection has to log in
 //              FrameTimeout=30     seconds a request may take from its first byte to its last (a
 //                                  streamed payload, an upload say, may take as long as it never

@@ -1,5 +1,7 @@
 #include "server/FileCommands.h"
 
+#include <algorithm>
+
 #include "core/StrUtils.h"
 #include "proto/MvPayloads.h"
 
@@ -114,7 +116,9 @@ void RegisterFileCommands(TDispatcher& dispatcher, TServerContext& context) {
   dispatcher.Add(TCommand::Of(mvcmd::FileLength, bind(&TFileCommands::Length)));
   TCommand send = TCommand::Of(mvcmd::FileSend, bind(&TFileCommands::Send));
   send.streamed = true;
-  send.max_payload = context.config.max_upload;
+  // MaxUpload is the largest file; the name fields come on top, so that every file the client
+  // may send (up to kMvMaxFileSize) passes when MaxUpload allows it.
+  send.max_payload = std::min<uint64_t>(context.config.max_upload, kMvMaxFileSize) + kMvFileFields;
   dispatcher.Add(std::move(send));
 }
 

@@ -86,7 +86,7 @@ TEST_F(ConfigTest, BadValuesNameTheFileTheKeyAndTheValue) {
       {"[SERVER]\nMaxWorkAreas=0\n", "MaxWorkAreas: not a number from 1 to 65535: 0"},
       {"[SERVER]\nMaxPayload=16 MB\n", "MaxPayload: not a size: 16 MB"},
       {"[SERVER]\nMaxPayload=4095\n", "MaxPayload: must be at least 4K"},
-      {"[SERVER]\nMaxUpload=3G\n", "MaxUpload: must lie between 510 bytes and 2G"},
+      {"[SERVER]\nMaxUpload=3G\n", "MaxUpload: must be at most 2G"},
       {"[SERVER]\nAddress=db.example\n", "Address: not an IPv4 address: db.example"},
   };
   for (const auto& c : cases) EXPECT_EQ(Error(c.text), path + ": " + c.message) << c.text;

@@ -62,12 +62,12 @@ TEST_F(RobustnessTest, OversizedClaimsDropTheClientBeforeItsPayloadIsRead) {
   EXPECT_TRUE(captured.WaitFor("#3 dropped: 0054 claims 4294967295 payload bytes, more than 65536 (PORTAL)"));
 
   auto c = LoggedIn();
-  EXPECT_TRUE(c->Send(BuildRequestHeader((1 << 20) + 1, "0037")));
+  EXPECT_TRUE(c->Send(BuildRequestHeader((1 << 20) + 511, "0037")));  // the name fields, and one byte too many
   EXPECT_TRUE(c->WaitClosed());
-  EXPECT_TRUE(captured.WaitFor("#4 dropped: 0037 claims 1048577 payload bytes, more than 1048576 (PORTAL)"));
+  EXPECT_TRUE(captured.WaitFor("#4 dropped: 0037 claims 1049087 payload bytes, more than 1049086 (PORTAL)"));
 
   // Exactly at the limits is fine.
-  EXPECT_EQ(good->Call("0037", FileFields("Files", "max.bin") + std::string((1 << 20) - 510, 'm')), "Y");
+  EXPECT_EQ(good->Call("0037", FileFields("Files", "max.bin") + std::string(1 << 20, 'm')), "Y");
   EXPECT_EQ(good->Call("9999", std::string(64 * 1024, 'x')), "");
   EXPECT_TRUE(captured.Has("#1 9999 refused: unknown command"));
 }
