@@ -1,15 +1,7 @@
 #include "tests/net/ScriptedServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <fcntl.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 
@@ -37,55 +29,12 @@ std::string Printable(const std::string& s) {
 }
 }  // namespace
 
-ScriptedServer::ScriptedServer() {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::listen(listener_, 4);
-  socklen_t length = sizeof address;
-  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-  if (::pipe2(stop_pipe_, O_CLOEXEC) != 0) stop_pipe_[0] = stop_pipe_[1] = -1;
-}
-
-ScriptedServer::~ScriptedServer() {
-  if (stop_pipe_[1] != -1) (void)!::write(stop_pipe_[1], "x", 1);
-  if (thread_.joinable()) thread_.join();
-  CloseClient();
-  if (listener_ != -1) ::close(listener_);
-  for (int fd : stop_pipe_)
-    if (fd != -1) ::close(fd);
-}
-
-void ScriptedServer::CloseClient() {
-  if (client_ != -1) ::close(client_);
-  client_ = -1;
-}
-
-bool ScriptedServer::WaitReadable(int fd, int milliseconds) {
-  pollfd p[2] = {{fd, POLLIN, 0}, {stop_pipe_[0], POLLIN, 0}};
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    int rc = ::poll(p, 2, static_cast<int>(std::max<int64_t>(left.count(), 0)));
-    if (rc == -1 && errno == EINTR) continue;
-    if (rc <= 0 || (p[1].revents & POLLIN)) return false;
-    return (p[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-  }
-}
+ScriptedServer::ScriptedServer() : tcp_(kStepLimitMs) {}
 
 std::string ScriptedServer::ReadExact(size_t count, std::string& out) {
   out.clear();
   while (out.size() < count) {
-    if (!WaitReadable(client_, kStepLimitMs)) return "nothing arrived in time (had " + Printable(out) + ")";
-    char buf[65536];
-    ssize_t n = ::recv(client_, buf, std::min(sizeof buf, count - out.size()), 0);
-    if (n == 0) return "client hung up (had " + Printable(out) + ")";
-    if (n < 0) return "recv failed";
-    out.append(buf, static_cast<size_t>(n));
+    if (std::string e = tcp_.ReceiveSome(out, count - out.size()); !e.empty()) return e + " (had " + Printable(out) + ")";
   }
   return std::string();
 }
@@ -102,30 +51,13 @@ std::string ScriptedServer::ReadFrame(ReceivedFrame& frame) {
   return std::string();
 }
 
-std::string ScriptedServer::SendAll(const std::string& bytes) {
-  size_t sent = 0;
-  while (sent < bytes.size()) {
-    ssize_t n = ::send(client_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return "send failed";
-    sent += static_cast<size_t>(n);
-  }
-  return std::string();
-}
-
-std::string ScriptedServer::AcceptClient() {
-  CloseClient();
-  if (!WaitReadable(listener_, kStepLimitMs)) return "no client connected";
-  client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-  return client_ == -1 ? "accept failed" : "";
-}
-
 ScriptedServer& ScriptedServer::Accept() {
-  steps_.push_back([this] { return AcceptClient(); });
+  tcp_.Add([this] { return tcp_.AcceptClient(); });
   return *this;
 }
 
 ScriptedServer& ScriptedServer::Expect(const std::string& code, const std::string& payload) {
-  steps_.push_back([this, code, payload] {
+  tcp_.Add([this, code, payload] {
     ReceivedFrame frame;
     if (std::string e = ReadFrame(frame); !e.empty()) return "expecting " + code + ": " + e;
     if (frame.code != code || frame.payload != payload)
@@ -137,7 +69,7 @@ ScriptedServer& ScriptedServer::Expect(const std::string& code, const std::strin
 }
 
 ScriptedServer& ScriptedServer::ExpectCode(const std::string& code) {
-  steps_.push_back([this, code] {
+  tcp_.Add([this, code] {
     ReceivedFrame frame;
     if (std::string e = ReadFrame(frame); !e.empty()) return "expecting " + code + ": " + e;
     if (frame.code != code) return "expected " + code + ", got " + frame.code + " [" + Printable(frame.payload) + "]";
@@ -147,7 +79,7 @@ ScriptedServer& ScriptedServer::ExpectCode(const std::string& code) {
 }
 
 ScriptedServer& ScriptedServer::ExpectRaw(const std::string& bytes) {
-  steps_.push_back([this, bytes] {
+  tcp_.Add([this, bytes] {
     std::string got;
     if (std::string e = ReadExact(bytes.size(), got); !e.empty()) return "expecting raw bytes: " + e;
     return got == bytes ? std::string() : "expected [" + Printable(bytes) + "], got [" + Printable(got) + "]";
@@ -160,25 +92,25 @@ ScriptedServer& ScriptedServer::Reply(const std::string& code, const std::string
 }
 
 ScriptedServer& ScriptedServer::SendRaw(const std::string& bytes) {
-  steps_.push_back([this, bytes] { return SendAll(bytes); });
+  tcp_.Add([this, bytes] { return tcp_.SendAll(bytes); });
   return *this;
 }
 
 ScriptedServer& ScriptedServer::Hangup() {
-  steps_.push_back([this] {
-    CloseClient();
+  tcp_.Add([this] {
+    tcp_.CloseClient();
     return std::string();
   });
   return *this;
 }
 
 ScriptedServer& ScriptedServer::DrainUntilClosed() {
-  steps_.push_back([this] {
+  tcp_.Add([this] {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainLimitMs);
     while (std::chrono::steady_clock::now() < deadline) {
-      if (!WaitReadable(client_, kStepLimitMs)) return std::string("client never hung up");
+      if (!tcp_.ClientReadable()) return std::string("client never hung up");
       char c;
-      if (::recv(client_, &c, 1, MSG_PEEK) <= 0) return std::string();
+      if (::recv(tcp_.Client(), &c, 1, MSG_PEEK) <= 0) return std::string();
       ReceivedFrame frame;
       if (std::string e = ReadFrame(frame); !e.empty()) return e.rfind("client hung up", 0) == 0 ? std::string() : e;
     }
@@ -192,44 +124,15 @@ ScriptedServer& ScriptedServer::Logout(const std::string& user) {
 }
 
 void ScriptedServer::Start() {
-  steps_.insert(steps_.begin(), [this] { return AcceptClient(); });
-  thread_ = std::thread([this] { Run(); });
+  tcp_.AddFirst([this] { return tcp_.AcceptClient(); });
+  tcp_.Start();
 }
 
-void ScriptedServer::Run() {
-  for (size_t i = 0; i < steps_.size(); ++i) {
-    std::string e = steps_[i]();
-    if (!e.empty()) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      failure_ = "step " + std::to_string(i) + ": " + e;
-      // A client waiting for an answer that will never come learns it at once.
-      CloseClient();
-      break;
-    }
-  }
-}
-
-std::string ScriptedServer::Finish() {
-  if (thread_.joinable()) thread_.join();
-  std::lock_guard<std::mutex> lock(mutex_);
-  return failure_;
-}
+std::string ScriptedServer::Finish() { return tcp_.Finish(); }
 
 std::vector<ReceivedFrame> ScriptedServer::Received() {
   std::lock_guard<std::mutex> lock(mutex_);
   return received_;
-}
-
-int ClosedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t n = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  ::close(fd);
-  return ntohs(a.sin_port);
 }
 
 }  // namespace tavrik::testing

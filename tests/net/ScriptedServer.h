@@ -3,11 +3,11 @@
 // Every wait is bounded; a step that fails ends the script and is reported by Finish().
 #pragma once
 
-#include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/support/ScriptedTcp.h"
 
 namespace tavrik::testing {
 
@@ -19,11 +19,8 @@ struct ReceivedFrame {
 class ScriptedServer {
  public:
   ScriptedServer();
-  ~ScriptedServer();
-  ScriptedServer(const ScriptedServer&) = delete;
-  ScriptedServer& operator=(const ScriptedServer&) = delete;
 
-  int Port() const { return port_; }
+  int Port() const { return tcp_.Port(); }
 
   // Steps, run in order once Start() is called. The script begins by accepting a client.
   ScriptedServer& Accept();
@@ -51,27 +48,12 @@ class ScriptedServer {
   ScriptedServer& Logout(const std::string& user);
 
  private:
-  using Step = std::function<std::string()>;  // empty when the step passed
-  void Run();
-  std::string AcceptClient();
-  bool WaitReadable(int fd, int milliseconds);
   std::string ReadExact(size_t count, std::string& out);
   std::string ReadFrame(ReceivedFrame& frame);
-  std::string SendAll(const std::string& bytes);
-  void CloseClient();
 
-  int listener_ = -1;
-  int client_ = -1;
-  int stop_pipe_[2] = {-1, -1};
-  int port_ = 0;
-  std::vector<Step> steps_;
-  std::thread thread_;
   std::mutex mutex_;
   std::vector<ReceivedFrame> received_;
-  std::string failure_;
+  ScriptedTcp tcp_;  // last: its thread ends before the members above are destroyed
 };
-
-// A port on 127.0.0.1 that nobody listens on: bound, then released.
-int ClosedPort();
 
 }  // namespace tavrik::testing

@@ -12,62 +12,21 @@
 namespace tavrik::testing {
 
 namespace {
-
 constexpr int kStepWait = 15000;  // longer than any client's own time-out in these tests
-
-// A socket of `type` bound to 127.0.0.1 on an ephemeral port; `port` tells which.
-int BoundSocket(int type, uint16_t& port) {
-  int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  if (fd == -1 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-    return -1;
-  port = ntohs(address.sin_port);
-  return fd;
-}
-
-bool Readable(int fd, int milliseconds) {
-  pollfd p{fd, POLLIN, 0};
-  int rc;
-  while ((rc = ::poll(&p, 1, milliseconds)) == -1 && errno == EINTR) {
-  }
-  return rc == 1;
-}
-
 }  // namespace
 
-ScriptedPeer::ScriptedPeer() {
-  listener_ = BoundSocket(SOCK_STREAM, port_);
-  if (listener_ != -1) ::listen(listener_, 8);
-}
-
-ScriptedPeer::~ScriptedPeer() {
-  Finish();
-  if (client_ != -1) ::close(client_);
-  if (listener_ != -1) ::close(listener_);
-}
+ScriptedPeer::ScriptedPeer() : tcp_(kStepWait) {}
 
 ScriptedPeer& ScriptedPeer::Accept() {
-  steps_.push_back([this]() -> std::string {
-    if (client_ != -1) ::close(client_);
-    client_ = -1;
+  tcp_.Add([this]() -> std::string {
     pending_.clear();
-    if (!Readable(listener_, kStepWait)) return "no client connected";
-    client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    return client_ == -1 ? "accept failed" : "";
+    return tcp_.AcceptClient();
   });
   return *this;
 }
 
 ScriptedPeer& ScriptedPeer::Send(const std::string& bytes) {
-  steps_.push_back([this, bytes]() -> std::string {
-    return ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size())
-               ? ""
-               : "cannot send " + bytes;
-  });
+  tcp_.Add([this, bytes] { return tcp_.SendAll(bytes); });
   return *this;
 }
 
@@ -79,16 +38,12 @@ std::string ScriptedPeer::ReadOneLine(std::string& line) {
       pending_.erase(0, end + 2);
       return "";
     }
-    if (!Readable(client_, kStepWait)) return "no line came";
-    char piece[4096];
-    ssize_t n = ::recv(client_, piece, sizeof piece, 0);
-    if (n <= 0) return "the client closed before a whole line";
-    pending_.append(piece, static_cast<size_t>(n));
+    if (std::string e = tcp_.ReceiveSome(pending_, 4096); !e.empty()) return e + " before a whole line";
   }
 }
 
 ScriptedPeer& ScriptedPeer::ExpectLine(const std::string& expected) {
-  steps_.push_back([this, expected]() -> std::string {
+  tcp_.Add([this, expected]() -> std::string {
     std::string line;
     if (std::string failure = ReadOneLine(line); !failure.empty()) return failure + " (expected " + expected + ")";
     std::lock_guard<std::mutex> lock(mutex_);
@@ -99,7 +54,7 @@ ScriptedPeer& ScriptedPeer::ExpectLine(const std::string& expected) {
 }
 
 ScriptedPeer& ScriptedPeer::ReadLine() {
-  steps_.push_back([this]() -> std::string {
+  tcp_.Add([this]() -> std::string {
     std::string line;
     if (std::string failure = ReadOneLine(line); !failure.empty()) return failure;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -110,7 +65,7 @@ ScriptedPeer& ScriptedPeer::ReadLine() {
 }
 
 ScriptedPeer& ScriptedPeer::ReadData() {
-  steps_.push_back([this]() -> std::string {
+  tcp_.Add([this]() -> std::string {
     std::string message;
     for (std::string line; line != ".";) {
       if (std::string failure = ReadOneLine(line); !failure.empty()) return failure + " in the message";
@@ -124,10 +79,10 @@ ScriptedPeer& ScriptedPeer::ReadData() {
 }
 
 ScriptedPeer& ScriptedPeer::ExpectClosed() {
-  steps_.push_back([this]() -> std::string {
+  tcp_.Add([this]() -> std::string {
     char piece[256];
-    while (Readable(client_, kStepWait)) {
-      if (::recv(client_, piece, sizeof piece, 0) <= 0) return "";
+    while (tcp_.ClientReadable()) {
+      if (::recv(tcp_.Client(), piece, sizeof piece, 0) <= 0) return "";
     }
     return "the client did not close";
   });
@@ -152,24 +107,9 @@ ScriptedPeer& ScriptedPeer::Conversation(const std::string& rcpt_reply) {
       .ExpectClosed();
 }
 
-void ScriptedPeer::Start() {
-  thread_ = std::thread([this] {
-    for (Step& step : steps_) {
-      std::string failure = step();
-      if (!failure.empty()) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        failure_ = failure;
-        return;
-      }
-    }
-  });
-}
+void ScriptedPeer::Start() { tcp_.Start(); }
 
-std::string ScriptedPeer::Finish() {
-  if (thread_.joinable()) thread_.join();
-  std::lock_guard<std::mutex> lock(mutex_);
-  return failure_;
-}
+std::string ScriptedPeer::Finish() { return tcp_.Finish(); }
 
 std::vector<std::string> ScriptedPeer::Lines() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -182,7 +122,7 @@ std::vector<std::string> ScriptedPeer::Messages() {
 }
 
 ScriptedDnsServer::ScriptedDnsServer(Responder responder) : responder_(std::move(responder)) {
-  socket_ = BoundSocket(SOCK_DGRAM, port_);
+  socket_ = BoundLoopbackSocket(SOCK_DGRAM, port_);
   if (::pipe2(stop_, O_CLOEXEC) == 0) thread_ = std::thread([this] { Run(); });
 }
 

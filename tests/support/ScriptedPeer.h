@@ -11,16 +11,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/ScriptedTcp.h"
+
 namespace tavrik::testing {
 
 class ScriptedPeer {
  public:
   ScriptedPeer();
-  ~ScriptedPeer();
-  ScriptedPeer(const ScriptedPeer&) = delete;
-  ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
-  uint16_t Port() const { return port_; }
+  uint16_t Port() const { return tcp_.Port(); }
 
   // Steps, run in order once Start() is called.
   ScriptedPeer& Accept();
@@ -44,20 +43,13 @@ class ScriptedPeer {
   std::vector<std::string> Messages();
 
  private:
-  using Step = std::function<std::string()>;  // empty when the step passed
   std::string ReadOneLine(std::string& line);
 
-  int listener_ = -1;
-  int client_ = -1;
-  uint16_t port_ = 0;
   std::string pending_;  // received and not yet taken
-  std::vector<Step> steps_;
-  std::thread thread_;
   std::mutex mutex_;
   std::vector<std::string> lines_;
   std::vector<std::string> messages_;
-  std::string failure_;
-  bool finished_ = false;
+  ScriptedTcp tcp_;  // last: its thread ends before the members above are destroyed
 };
 
 class ScriptedDnsServer {
