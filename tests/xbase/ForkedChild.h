@@ -2,6 +2,7 @@
 // a function and talks to the test through two pipes.
 #pragma once
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,11 +44,13 @@ class TChild {
     char c;
     (void)!::read(to_child_[0], &c, 1);
   }
-  // The test's side.
+  // The test's side: the child's next line, or what is left of it when the child says nothing
+  // more for kHearLimitMs (a child that died or hangs does not hang the test).
   std::string Hear() const {
     std::string line;
     char c;
-    while (::read(to_parent_[0], &c, 1) == 1 && c != '\n') line += c;
+    pollfd p{to_parent_[0], POLLIN, 0};
+    while (::poll(&p, 1, kHearLimitMs) == 1 && ::read(to_parent_[0], &c, 1) == 1 && c != '\n') line += c;
     return line;
   }
   void Go() const { (void)!::write(to_child_[1], "g", 1); }
@@ -60,6 +63,7 @@ class TChild {
   }
 
  private:
+  static constexpr int kHearLimitMs = 30000;
   int to_parent_[2];
   int to_child_[2];
   pid_t pid_ = -1;
